@@ -1,0 +1,33 @@
+# Shared helpers for the project's targets.
+
+# tarvisk_add_library(<name> SOURCES ... PUBLIC_LIBS ... PRIVATE_LIBS ...)
+# A static library whose headers are included as "<folder>/<header>.h" from src/.
+function(tarvisk_add_library name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;PUBLIC_LIBS;PRIVATE_LIBS" ${ARGN})
+  add_library(${name} STATIC ${ARG_SOURCES})
+  target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR}/src)
+  target_link_libraries(${name} PUBLIC ${ARG_PUBLIC_LIBS} PRIVATE ${ARG_PRIVATE_LIBS})
+endfunction()
+
+# tarvisk_add_test(<name> SOURCES ... LIBS ... [ENV var=value ...] [TIMEOUT s])
+# One QtTest executable registered with CTest; widgets render offscreen unless ENV says otherwise.
+function(tarvisk_add_test name)
+  cmake_parse_arguments(ARG "" "TIMEOUT" "SOURCES;LIBS;ENV" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES})
+  target_link_libraries(${name} PRIVATE ${ARG_LIBS} Qt6::Test)
+  target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/src ${PROJECT_SOURCE_DIR}/tests)
+  add_test(NAME ${name} COMMAND ${name})
+  if(NOT ARG_TIMEOUT)
+    set(ARG_TIMEOUT 120)
+  endif()
+  set_tests_properties(${name} PROPERTIES TIMEOUT ${ARG_TIMEOUT}
+    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;QT_LOGGING_RULES=qt.qpa.*=false;TARVISK_SOURCE_DIR=${PROJECT_SOURCE_DIR};${ARG_ENV}")
+endfunction()
+
+# tarvisk_add_bench(<name> SOURCES ... LIBS ...)
+function(tarvisk_add_bench name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES})
+  target_link_libraries(${name} PRIVATE ${ARG_LIBS})
+  target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/src ${PROJECT_SOURCE_DIR}/bench)
+endfunction()

@@ -1,0 +1,33 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the project builds, tests and runs with.
+# Idempotent: packages already present are skipped, so a second run costs nothing.
+set -euo pipefail
+
+packages=(
+  build-essential cmake ninja-build pkg-config git
+  qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libqt6dbus6 libqt6network6
+  libgl-dev libxcb1-dev libx11-xcb-dev
+  fonts-dejavu-core unifont
+  xvfb xauth x11-utils xdotool imagemagick
+  dbus dbus-bin libglib2.0-bin
+  clang libclang-rt-14-dev
+  desktop-file-utils
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$p")
+  fi
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+  exit 0
+fi
+
+echo "Installing: ${missing[*]}"
+SUDO=""
+if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
+export DEBIAN_FRONTEND=noninteractive
+$SUDO apt-get update -qq
+$SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"

@@ -9,10 +9,7 @@ namespace {
 class StderrDiagnostics : public Diagnostics
 {
 public:
-    void debugOutput(const QString &text) override
-    {
-        std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
-    }
+    void debugOutput(const QString &text) override { std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData()); }
     void messageBox(const QString &text, Icon, const QString &title) override
     {
         std::fprintf(stderr, "%s: %s\n", title.toLocal8Bit().constData(), text.toLocal8Bit().constData());

@@ -44,7 +44,10 @@ public:
     ~CapturingDiagnostics() override { install(nullptr); }
 
     void debugOutput(const QString &text) override { debugLines << text; }
-    void messageBox(const QString &text, Icon icon, const QString &title) override { boxes.push_back({text, icon, title}); }
+    void messageBox(const QString &text, Icon icon, const QString &title) override
+    {
+        boxes.push_back({text, icon, title});
+    }
     void clear()
     {
         debugLines.clear();

@@ -28,8 +28,7 @@ ProvError::ProvError(int32_t number, QString description)
     : m_number(number)
     , m_description(description.isEmpty() ? errorDescription(number) : std::move(description))
     , m_what(m_description.toUtf8())
-{
-}
+{}
 
 void raiseError(int32_t number, const QString &description)
 {

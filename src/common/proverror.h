@@ -41,8 +41,7 @@ private:
 [[noreturn]] void raiseError(int32_t number, const QString &description = {});
 
 // Runs fn and turns a ProvError into its number; 0 when fn returns normally.
-template<typename Fn>
-int32_t statusOf(Fn &&fn)
+template <typename Fn> int32_t statusOf(Fn &&fn)
 {
     try {
         fn();

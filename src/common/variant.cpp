@@ -320,7 +320,7 @@ bool Variant::operator==(const Variant &other) const
 
 QString Variant::typeName(Type t)
 {
-    static const char *const names[] = {"Empty", "Null",   "Boolean", "Byte",  "Integer",   "Long",
+    static const char *const names[] = {"Empty",  "Null",   "Boolean", "Byte",  "Integer",   "Long",
                                         "Single", "Double", "String",  "Array", "ByteArray", "Object"};
     return QString::fromLatin1(names[int(t)]);
 }

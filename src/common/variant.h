@@ -31,17 +31,39 @@ public:
     enum class Type { Empty, Null, Boolean, Byte, Integer, Long, Single, Double, String, Array, ByteArray, Object };
 
     Variant() = default;
-    Variant(bool b) : m_value(Bool{b}) {}
-    Variant(uint8_t v) : m_value(v) {}
-    Variant(int16_t v) : m_value(v) {}
-    Variant(int32_t v) : m_value(v) {}
-    Variant(float v) : m_value(v) {}
-    Variant(double v) : m_value(v) {}
-    Variant(const QString &s) : m_value(s) {}
-    Variant(const char *s) : m_value(QString::fromUtf8(s)) {}
-    Variant(const VariantArray &a) : m_value(a) {}
-    Variant(const QByteArray &bytes) : m_value(bytes) {}
-    Variant(std::shared_ptr<VariantObject> object) : m_value(std::move(object)) {}
+    Variant(bool b)
+        : m_value(Bool{b})
+    {}
+    Variant(uint8_t v)
+        : m_value(v)
+    {}
+    Variant(int16_t v)
+        : m_value(v)
+    {}
+    Variant(int32_t v)
+        : m_value(v)
+    {}
+    Variant(float v)
+        : m_value(v)
+    {}
+    Variant(double v)
+        : m_value(v)
+    {}
+    Variant(const QString &s)
+        : m_value(s)
+    {}
+    Variant(const char *s)
+        : m_value(QString::fromUtf8(s))
+    {}
+    Variant(const VariantArray &a)
+        : m_value(a)
+    {}
+    Variant(const QByteArray &bytes)
+        : m_value(bytes)
+    {}
+    Variant(std::shared_ptr<VariantObject> object)
+        : m_value(std::move(object))
+    {}
 
     static Variant null() { return Variant(NullTag{}); }
     static Variant array(std::initializer_list<Variant> items) { return Variant(VariantArray(items)); }
@@ -96,7 +118,9 @@ private:
         bool value;
         bool operator==(const Bool &o) const { return value == o.value; }
     };
-    explicit Variant(NullTag t) : m_value(t) {}
+    explicit Variant(NullTag t)
+        : m_value(t)
+    {}
 
     // The value as a double for numeric conversions; texts are parsed.
     double numericValue() const;

@@ -1,1 +1,0 @@
-// The display library must not be empty while its sources are being written.

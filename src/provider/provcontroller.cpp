@@ -30,9 +30,9 @@ enum class OptionKey { PendantType, StateDestination, DefaultMode, TPLessInterva
 OptionKey matchOption(const QString &item)
 {
     static const std::pair<const char16_t *, OptionKey> keys[] = {
-        {u"PendantType", OptionKey::PendantType},       {u"StateDestination", OptionKey::StateDestination},
-        {u"DefaultMode", OptionKey::DefaultMode},       {u"TPLessInterval", OptionKey::TPLessInterval},
-        {u"IsPellino", OptionKey::IsPellino},           {u"Debug", OptionKey::Debug},
+        {u"PendantType", OptionKey::PendantType}, {u"StateDestination", OptionKey::StateDestination},
+        {u"DefaultMode", OptionKey::DefaultMode}, {u"TPLessInterval", OptionKey::TPLessInterval},
+        {u"IsPellino", OptionKey::IsPellino},     {u"Debug", OptionKey::Debug},
     };
     for (const auto &[key, which] : keys) {
         if (item.startsWith(QStringView(key), Qt::CaseInsensitive))

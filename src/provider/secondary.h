@@ -31,11 +31,31 @@ public:
     int32_t FinalSpeed(int32_t, int32_t) { return 0; }
     int32_t FinalUnchuck(const QString &) { return 0; }
     int32_t FinalUnhold(const QString &) { return 0; }
-    int32_t FinalExecute(const QString &, const Variant &, Variant &out) { out = Variant(); return 0; }
-    int32_t FinalGetAttribute(int32_t &out) { out = 0; return 0; }
-    int32_t FinalGetHelp(QString &out) { out.clear(); return 0; }
-    int32_t FinalGetVariableNames(const QString &, Variant &out) { out = Variant(); return 0; }
-    int32_t FinalGetID(Variant &out) { out = Variant(); return 0; }
+    int32_t FinalExecute(const QString &, const Variant &, Variant &out)
+    {
+        out = Variant();
+        return 0;
+    }
+    int32_t FinalGetAttribute(int32_t &out)
+    {
+        out = 0;
+        return 0;
+    }
+    int32_t FinalGetHelp(QString &out)
+    {
+        out.clear();
+        return 0;
+    }
+    int32_t FinalGetVariableNames(const QString &, Variant &out)
+    {
+        out = Variant();
+        return 0;
+    }
+    int32_t FinalGetID(Variant &out)
+    {
+        out = Variant();
+        return 0;
+    }
     int32_t FinalPutID(const Variant &) { return 0; }
 };
 
@@ -48,12 +68,36 @@ public:
     int32_t FinalDelete(const QString &) { return 0; }
     int32_t FinalStart(int32_t, const QString &) { return 0; }
     int32_t FinalStop(int32_t, const QString &) { return 0; }
-    int32_t FinalExecute(const QString &, const Variant &, Variant &out) { out = Variant(); return 0; }
-    int32_t FinalGetAttribute(int32_t &out) { out = 0; return 0; }
-    int32_t FinalGetHelp(QString &out) { out.clear(); return 0; }
-    int32_t FinalGetFileName(QString &out) { out.clear(); return 0; }
-    int32_t FinalGetVariableNames(const QString &, Variant &out) { out = Variant(); return 0; }
-    int32_t FinalGetID(Variant &out) { out = Variant(); return 0; }
+    int32_t FinalExecute(const QString &, const Variant &, Variant &out)
+    {
+        out = Variant();
+        return 0;
+    }
+    int32_t FinalGetAttribute(int32_t &out)
+    {
+        out = 0;
+        return 0;
+    }
+    int32_t FinalGetHelp(QString &out)
+    {
+        out.clear();
+        return 0;
+    }
+    int32_t FinalGetFileName(QString &out)
+    {
+        out.clear();
+        return 0;
+    }
+    int32_t FinalGetVariableNames(const QString &, Variant &out)
+    {
+        out = Variant();
+        return 0;
+    }
+    int32_t FinalGetID(Variant &out)
+    {
+        out = Variant();
+        return 0;
+    }
     int32_t FinalPutID(const Variant &) { return 0; }
 };
 
@@ -63,12 +107,32 @@ class ProvVariable
 public:
     int32_t FinalInitialize(const Variant &) { return 0; }
     int32_t FinalTerminate() { return 0; }
-    int32_t FinalGetAttribute(int32_t &out) { out = 0; return 0; }
-    int32_t FinalGetHelp(QString &out) { out.clear(); return 0; }
-    int32_t FinalGetDateTime(Variant &out) { out = Variant(); return 0; }
-    int32_t FinalGetValue(Variant &out) { out = Variant(); return 0; }
+    int32_t FinalGetAttribute(int32_t &out)
+    {
+        out = 0;
+        return 0;
+    }
+    int32_t FinalGetHelp(QString &out)
+    {
+        out.clear();
+        return 0;
+    }
+    int32_t FinalGetDateTime(Variant &out)
+    {
+        out = Variant();
+        return 0;
+    }
+    int32_t FinalGetValue(Variant &out)
+    {
+        out = Variant();
+        return 0;
+    }
     int32_t FinalPutValue(const Variant &) { return 0; }
-    int32_t FinalGetID(Variant &out) { out = Variant(); return 0; }
+    int32_t FinalGetID(Variant &out)
+    {
+        out = Variant();
+        return 0;
+    }
     int32_t FinalPutID(const Variant &) { return 0; }
     int32_t FinalGetMicrosecond(Variant &) { return 0; }
 };
@@ -82,21 +146,77 @@ public:
     int32_t FinalCopy(const QString &, const QString &) { return 0; }
     int32_t FinalMove(const QString &, const QString &) { return 0; }
     int32_t FinalDelete(const QString &) { return 0; }
-    int32_t FinalRun(const QString &, QString &out) { out.clear(); return 0; }
-    int32_t FinalExecute(const QString &, const Variant &, Variant &out) { out = Variant(); return 0; }
-    int32_t FinalGetAttribute(int32_t &out) { out = 0; return 0; }
-    int32_t FinalGetDateCreated(Variant &out) { out = Variant(); return 0; }
-    int32_t FinalGetDateLastAccessed(Variant &out) { out = Variant(); return 0; }
-    int32_t FinalGetDateLastModified(Variant &out) { out = Variant(); return 0; }
-    int32_t FinalGetHelp(QString &out) { out.clear(); return 0; }
-    int32_t FinalGetPath(QString &out) { out.clear(); return 0; }
-    int32_t FinalGetSize(int32_t &out) { out = 0; return 0; }
-    int32_t FinalGetType(QString &out) { out.clear(); return 0; }
-    int32_t FinalGetValue(Variant &out) { out = Variant(); return 0; }
+    int32_t FinalRun(const QString &, QString &out)
+    {
+        out.clear();
+        return 0;
+    }
+    int32_t FinalExecute(const QString &, const Variant &, Variant &out)
+    {
+        out = Variant();
+        return 0;
+    }
+    int32_t FinalGetAttribute(int32_t &out)
+    {
+        out = 0;
+        return 0;
+    }
+    int32_t FinalGetDateCreated(Variant &out)
+    {
+        out = Variant();
+        return 0;
+    }
+    int32_t FinalGetDateLastAccessed(Variant &out)
+    {
+        out = Variant();
+        return 0;
+    }
+    int32_t FinalGetDateLastModified(Variant &out)
+    {
+        out = Variant();
+        return 0;
+    }
+    int32_t FinalGetHelp(QString &out)
+    {
+        out.clear();
+        return 0;
+    }
+    int32_t FinalGetPath(QString &out)
+    {
+        out.clear();
+        return 0;
+    }
+    int32_t FinalGetSize(int32_t &out)
+    {
+        out = 0;
+        return 0;
+    }
+    int32_t FinalGetType(QString &out)
+    {
+        out.clear();
+        return 0;
+    }
+    int32_t FinalGetValue(Variant &out)
+    {
+        out = Variant();
+        return 0;
+    }
     int32_t FinalPutValue(const Variant &) { return 0; }
-    int32_t FinalGetFileNames(const QString &, Variant &out) { out = Variant(); return 0; }
-    int32_t FinalGetVariableNames(const QString &, Variant &out) { out = Variant(); return 0; }
-    int32_t FinalGetID(Variant &out) { out = Variant(); return 0; }
+    int32_t FinalGetFileNames(const QString &, Variant &out)
+    {
+        out = Variant();
+        return 0;
+    }
+    int32_t FinalGetVariableNames(const QString &, Variant &out)
+    {
+        out = Variant();
+        return 0;
+    }
+    int32_t FinalGetID(Variant &out)
+    {
+        out = Variant();
+        return 0;
+    }
     int32_t FinalPutID(const Variant &) { return 0; }
 };
 
@@ -106,16 +226,44 @@ class ProvCommand
 public:
     int32_t FinalInitialize(const Variant &) { return 0; }
     int32_t FinalTerminate() { return 0; }
-    int32_t FinalExecute(int32_t, Variant &out) { out = Variant(); return 0; }
+    int32_t FinalExecute(int32_t, Variant &out)
+    {
+        out = Variant();
+        return 0;
+    }
     int32_t FinalCancel() { return 0; }
-    int32_t FinalGetAttribute(int32_t &out) { out = 0; return 0; }
-    int32_t FinalGetHelp(QString &out) { out.clear(); return 0; }
-    int32_t FinalGetParameters(Variant &out) { out = Variant(); return 0; }
+    int32_t FinalGetAttribute(int32_t &out)
+    {
+        out = 0;
+        return 0;
+    }
+    int32_t FinalGetHelp(QString &out)
+    {
+        out.clear();
+        return 0;
+    }
+    int32_t FinalGetParameters(Variant &out)
+    {
+        out = Variant();
+        return 0;
+    }
     int32_t FinalPutParameters(const Variant &) { return 0; }
-    int32_t FinalGetState(int32_t &out) { out = 0; return 0; }
-    int32_t FinalGetTimeout(int32_t &out) { out = 0; return 0; }
+    int32_t FinalGetState(int32_t &out)
+    {
+        out = 0;
+        return 0;
+    }
+    int32_t FinalGetTimeout(int32_t &out)
+    {
+        out = 0;
+        return 0;
+    }
     int32_t FinalPutTimeout(int32_t) { return 0; }
-    int32_t FinalGetID(Variant &out) { out = Variant(); return 0; }
+    int32_t FinalGetID(Variant &out)
+    {
+        out = Variant();
+        return 0;
+    }
     int32_t FinalPutID(const Variant &) { return 0; }
 };
 
@@ -125,11 +273,31 @@ class ProvExtension
 public:
     int32_t FinalInitialize(const Variant &) { return 0; }
     int32_t FinalTerminate() { return 0; }
-    int32_t FinalExecute(const QString &, const Variant &, Variant &out) { out = Variant(); return 0; }
-    int32_t FinalGetAttribute(int32_t &out) { out = 0; return 0; }
-    int32_t FinalGetHelp(QString &out) { out.clear(); return 0; }
-    int32_t FinalGetVariableNames(const QString &, Variant &out) { out = Variant(); return 0; }
-    int32_t FinalGetID(Variant &out) { out = Variant(); return 0; }
+    int32_t FinalExecute(const QString &, const Variant &, Variant &out)
+    {
+        out = Variant();
+        return 0;
+    }
+    int32_t FinalGetAttribute(int32_t &out)
+    {
+        out = 0;
+        return 0;
+    }
+    int32_t FinalGetHelp(QString &out)
+    {
+        out.clear();
+        return 0;
+    }
+    int32_t FinalGetVariableNames(const QString &, Variant &out)
+    {
+        out = Variant();
+        return 0;
+    }
+    int32_t FinalGetID(Variant &out)
+    {
+        out = Variant();
+        return 0;
+    }
     int32_t FinalPutID(const Variant &) { return 0; }
 };
 

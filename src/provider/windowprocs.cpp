@@ -26,7 +26,7 @@ const char *const kZOrderProperty = "tarvisk.zOrder";
 
 QStringList defaultMenu()
 {
-    return {QStringLiteral("Restore"), QStringLiteral("Move"),     QStringLiteral("Size"),
+    return {QStringLiteral("Restore"),  QStringLiteral("Move"),     QStringLiteral("Size"),
             QStringLiteral("Minimize"), QStringLiteral("Maximize"), QStringLiteral("Close")};
 }
 

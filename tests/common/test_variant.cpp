@@ -141,7 +141,8 @@ private slots:
 
     void arraysAndBytes()
     {
-        Variant a = Variant::array({Variant(1), Variant::array({Variant("x"), Variant()}), Variant(QByteArray("\x01\xff", 2))});
+        Variant a =
+            Variant::array({Variant(1), Variant::array({Variant("x"), Variant()}), Variant(QByteArray("\x01\xff", 2))});
         QCOMPARE(a.upperBound(), 2);
         QCOMPARE(a.at(1).at(0).toString(), QStringLiteral("x"));
         QVERIFY(a.at(1).at(1).isEmpty());
@@ -161,8 +162,8 @@ private slots:
 
     void twipsUseHalvesToEven()
     {
-        QCOMPARE(twips::toPixels(22.5, 15), 2);  // 1.5 -> 2
-        QCOMPARE(twips::toPixels(37.5, 15), 2);  // 2.5 -> 2
+        QCOMPARE(twips::toPixels(22.5, 15), 2); // 1.5 -> 2
+        QCOMPARE(twips::toPixels(37.5, 15), 2); // 2.5 -> 2
         QCOMPARE(twips::toPixels(3195, 15), 213);
         QCOMPARE(twips::toPixels(7335, 15), 489);
     }

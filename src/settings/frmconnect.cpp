@@ -164,8 +164,10 @@ frmConnect::~frmConnect() = default;
 void frmConnect::buildControls()
 {
     setWindowTitle(QStringLiteral("Connect to Ostrel"));
+    // The captions were measured for a narrow 9-point face; a condensed face comes closest here.
     QFont f = font();
     f.setFamilies({QStringLiteral("MS UI Gothic"), QStringLiteral("DejaVu Sans")});
+    f.setStretch(QFont::Condensed);
     f.setPointSize(9);
     setFont(f);
     setFixedSize(twips::toPixelsX(4230), twips::toPixelsY(2970));

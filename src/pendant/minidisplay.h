@@ -1,0 +1,89 @@
+#pragma once
+
+#include "common/variant.h"
+
+#include <QImage>
+#include <QRect>
+
+#include <cstdint>
+
+class QPainter;
+
+namespace tarvisk {
+
+class UnifontFace;
+
+// The mini pendant's graphic display: a retained monochrome surface of 126 × 62 units,
+// 2 × 2 pixels a unit, painted only by drawing-command lists. It never clears itself and keeps
+// its drawing state (pen colour, fill colour and style) from one list to the next for as long
+// as it exists. Every pixel is either the background grey green or black: no anti-aliasing.
+//
+// A window holds one, calls DrawDisplay for link message 259 and "drawminitp", and repaints
+// when changeCount() moved since it last painted; its paint event calls paintMiniDisplay.
+class MiniDisplay
+{
+public:
+    static constexpr int UnitsWide = 126;
+    static constexpr int UnitsHigh = 62;
+    static constexpr int PixelsPerUnit = 2;
+    static constexpr int PixelWidth = UnitsWide * PixelsPerUnit;  // 252
+    static constexpr int PixelHeight = UnitsHigh * PixelsPerUnit; // 124
+    static constexpr int BorderPixels = 1;
+
+    // Colours as &HBBGGRR values; the top bit marks a system colour.
+    static constexpr uint32_t BackColor = 0x80A080; // RGB(128, 160, 128)
+    static constexpr uint32_t Black = 0;
+    // The initial pen: the system's text colour (black), which is not the literal black.
+    static constexpr uint32_t SystemTextColor = 0x80000012;
+
+    // Glyphs come from UnifontFace::shared() unless a face is given; a given face must outlive
+    // the display.
+    MiniDisplay();
+    explicit MiniDisplay(UnifontFace *font);
+
+    // Executes a drawing-command list. Never fails: the first error ends the list silently
+    // and what was drawn before it stays.
+    void DrawDisplay(const Variant &data);
+    // Accepts any value and has no effect; the display is drawn through DrawDisplay only.
+    void SetLCD(const Variant &data);
+
+    // The surface inside the border, PixelWidth × PixelHeight, format RGB32.
+    const QImage &image() const { return m_image; }
+    // Moves whenever a DrawDisplay call wrote pixels.
+    quint64 changeCount() const { return m_changeCount; }
+
+    uint32_t penColor() const { return m_pen; }
+    uint32_t fillColor() const { return m_fill; }
+    bool fillSolid() const { return m_fillSolid; }
+
+    // The display's place in the mini pendant window, border included: in twips, and in pixels
+    // at 96 dpi.
+    static QRect outerRectTwips() { return QRect(135, 1380, 3810, 1890); }
+    static QRect outerRect() { return QRect(9, 92, PixelWidth + 2 * BorderPixels, PixelHeight + 2 * BorderPixels); }
+
+    // The pixel colour of an &HBBGGRR value (system colours are the usual scheme's text black).
+    static QRgb toRgb(uint32_t color);
+
+private:
+    void executeItem(const Variant &item);
+    void drawText(const Variant &param);
+    void drawTextGlyphs(const QString &text, int64_t x, int64_t y, QRgb color);
+    void fillPixels(int64_t left, int64_t top, int64_t right, int64_t bottom, QRgb color);
+    void drawBox(double x1, double y1, double x2, double y2, bool atLeastOneUnit, QRgb outline, const QRgb *fill);
+    void drawLine(double x1, double y1, double x2, double y2, QRgb color);
+    void stamp(int64_t x, int64_t y, QRgb color);
+
+    UnifontFace *m_font;
+    QImage m_image;
+    uint32_t m_pen = SystemTextColor;
+    uint32_t m_fill = Black;
+    bool m_fillSolid = false;
+    bool m_touched = false;
+    quint64 m_changeCount = 0;
+};
+
+// Paints the display and its one-pixel flat border into `outer` (outerRect() at 96 dpi); a
+// different size scales the surface without smoothing.
+void paintMiniDisplay(QPainter &painter, const QRect &outer, const MiniDisplay &display);
+
+} // namespace tarvisk

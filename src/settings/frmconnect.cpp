@@ -159,7 +159,13 @@ frmConnect::frmConnect(QWidget *parent)
     cmbType->setCurrentIndex(0);
 }
 
-frmConnect::~frmConnect() = default;
+frmConnect::~frmConnect()
+{
+    // The fields outlive this part of the object: the focused one still reports losing the focus
+    // while the base class destroys the children.
+    for (ConnectField *e : fields())
+        disconnect(e, nullptr, this, nullptr);
+}
 
 void frmConnect::buildControls()
 {

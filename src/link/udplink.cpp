@@ -1,0 +1,460 @@
+#include "link/udplink.h"
+
+#include "link/cborvariant.h"
+
+#include <QNetworkInterface>
+#include <QRegularExpression>
+#include <QUdpSocket>
+
+namespace tarvisk {
+
+namespace {
+
+const QString AnyOwnAddress = QStringLiteral("255.255.255.255");
+
+[[noreturn]] void badOptions(const QString &options, const QString &fault)
+{
+    raiseError(ErrInvalidArgument,
+               QStringLiteral("Invalid pendant link options \"%1\": %2. Expected \"TPClient, UDP=<controller "
+                              "address>:<controller port>:<own address>:<own port>\"")
+                   .arg(options, fault));
+}
+
+// Splits at the colons that are not inside brackets, so that "[::1]:5010" stays in two parts.
+QStringList splitEndpoint(const QString &text)
+{
+    QStringList parts;
+    QString current;
+    bool inBrackets = false;
+    for (const QChar c : text) {
+        if (c == u'[')
+            inBrackets = true;
+        else if (c == u']')
+            inBrackets = false;
+        if (c == u':' && !inBrackets) {
+            parts << current.trimmed();
+            current.clear();
+        } else {
+            current += c;
+        }
+    }
+    parts << current.trimmed();
+    return parts;
+}
+
+// An IPv4 address in dotted form, or an IPv6 address in brackets; nothing shorter, so that a port
+// in the wrong place is never read as an address.
+bool parseAddress(const QString &text, QHostAddress *out)
+{
+    static const QRegularExpression dotted(QStringLiteral("^\\d{1,3}(\\.\\d{1,3}){3}$"));
+    if (text.size() > 2 && text.startsWith(u'[') && text.endsWith(u']')) {
+        QHostAddress a;
+        if (!a.setAddress(text.mid(1, text.size() - 2)) || a.protocol() != QAbstractSocket::IPv6Protocol)
+            return false;
+        *out = a;
+        return true;
+    }
+    if (!dotted.match(text).hasMatch())
+        return false;
+    return out->setAddress(text) && out->protocol() == QAbstractSocket::IPv4Protocol;
+}
+
+void parsePort(const QString &options, const QString &what, const QString &text, quint16 *out)
+{
+    if (text.isEmpty())
+        badOptions(options, QStringLiteral("the %1 is missing").arg(what));
+    for (const QChar c : text) {
+        if (c < u'0' || c > u'9')
+            badOptions(options, QStringLiteral("the %1 \"%2\" is no decimal number").arg(what, text));
+    }
+    QString digits = text;
+    while (digits.size() > 1 && digits.startsWith(u'0'))
+        digits.remove(0, 1);
+    const uint value = digits.size() <= 5 ? digits.toUInt() : 65536u;
+    if (value > 65535u)
+        badOptions(options, QStringLiteral("the %1 %2 is outside 0 to 65535").arg(what, text));
+    *out = quint16(value);
+}
+
+// The limited broadcast address, or the directed broadcast address of one of this machine's networks.
+bool isBroadcastAddress(const QHostAddress &address)
+{
+    if (address.isBroadcast())
+        return true;
+    const auto interfaces = QNetworkInterface::allInterfaces();
+    for (const QNetworkInterface &ni : interfaces) {
+        const auto entries = ni.addressEntries();
+        for (const QNetworkAddressEntry &entry : entries) {
+            if (!entry.broadcast().isNull() && entry.broadcast().isEqual(address))
+                return true;
+        }
+    }
+    return false;
+}
+
+QByteArray keyStateBytes(const Variant &parameter)
+{
+    constexpr int Size = 8;
+    if (const QByteArray *bytes = parameter.bytes()) {
+        if (bytes->size() != Size)
+            raiseError(ErrInvalidArgument,
+                       QStringLiteral("The key state needs %1 bytes, not %2").arg(Size).arg(bytes->size()));
+        return *bytes;
+    }
+    if (const VariantArray *items = parameter.arrayItems()) {
+        if (items->size() != Size)
+            raiseError(ErrInvalidArgument,
+                       QStringLiteral("The key state needs %1 bytes, not %2").arg(Size).arg(items->size()));
+        QByteArray out(Size, '\0');
+        for (int i = 0; i < Size; ++i)
+            out[i] = char((*items)[i].toByte());
+        return out;
+    }
+    raiseError(ErrTypeMismatch, QStringLiteral("The key state must be an array of %1 bytes").arg(Size));
+}
+
+class UdpLinkMessage final : public ILinkMessage
+{
+public:
+    UdpLinkMessage(UdpPendantLink *link, const linkwire::Datagram &d)
+        : m_link(link)
+        , m_number(d.number)
+        , m_value(d.value)
+        , m_sequence(d.sequence)
+    {}
+
+    int32_t Number() const override { return m_number; }
+    Variant Value() const override { return m_value; }
+    void Reply(const Variant &value) override
+    {
+        if (!m_link)
+            raiseError(ErrObjectNotSet, QStringLiteral("The pendant link of this message is gone"));
+        m_link->sendReply(m_number, m_sequence, value);
+    }
+
+private:
+    QPointer<UdpPendantLink> m_link;
+    int32_t m_number;
+    Variant m_value;
+    std::optional<quint32> m_sequence;
+};
+
+class UdpLinkVariable final : public ILinkVariable
+{
+public:
+    UdpLinkVariable(UdpPendantLink *link, QString name)
+        : m_link(link)
+        , m_name(std::move(name))
+    {}
+
+    Variant Value() const override { return m_value; }
+    void setValue(const Variant &value) override
+    {
+        if (!m_link)
+            raiseError(ErrObjectNotSet, QStringLiteral("The pendant link of the variable \"%1\" is gone").arg(m_name));
+        m_link->writeVariable(m_name, value);
+        m_value = value;
+    }
+
+private:
+    QPointer<UdpPendantLink> m_link;
+    QString m_name;
+    Variant m_value;
+};
+
+} // namespace
+
+UdpLinkEndpoints parseUdpLinkOptions(const QString &options)
+{
+    bool role = false;
+    std::optional<QString> udp;
+    const QStringList items = options.split(u',');
+    for (const QString &rawItem : items) {
+        const QString item = rawItem.trimmed();
+        if (item.isEmpty())
+            continue;
+        const qsizetype eq = item.indexOf(u'=');
+        if (eq < 0) {
+            if (item.compare(u"TPClient", Qt::CaseInsensitive) != 0)
+                badOptions(options, QStringLiteral("\"%1\" is no option of the pendant link").arg(item));
+            role = true;
+            continue;
+        }
+        const QString key = item.left(eq).trimmed();
+        if (key.compare(u"UDP", Qt::CaseInsensitive) != 0)
+            badOptions(options, QStringLiteral("\"%1\" is no option of the pendant link").arg(key));
+        if (udp)
+            badOptions(options, QStringLiteral("UDP is given twice"));
+        udp = item.mid(eq + 1).trimmed();
+    }
+    if (!role)
+        badOptions(options, QStringLiteral("the role TPClient is missing"));
+    if (!udp)
+        badOptions(options, QStringLiteral("the UDP addresses are missing"));
+
+    const QStringList parts = splitEndpoint(*udp);
+    if (parts.size() != 4)
+        badOptions(options, QStringLiteral("UDP needs four parts separated by \":\", found %1").arg(parts.size()));
+
+    UdpLinkEndpoints ep;
+    if (!parseAddress(parts[0], &ep.controllerAddress))
+        badOptions(options, QStringLiteral("the controller address \"%1\" is no IP address").arg(parts[0]));
+    if (ep.controllerAddress.isEqual(QHostAddress::AnyIPv4) || ep.controllerAddress.isEqual(QHostAddress::AnyIPv6))
+        badOptions(options, QStringLiteral("the controller address %1 names no host").arg(parts[0]));
+    parsePort(options, QStringLiteral("controller port"), parts[1], &ep.controllerPort);
+    if (ep.controllerPort == 0)
+        badOptions(options, QStringLiteral("the controller port 0 cannot be sent to"));
+
+    const bool v6 = ep.controllerAddress.protocol() == QAbstractSocket::IPv6Protocol;
+    if (parts[2] == AnyOwnAddress) {
+        ep.ownAddress = QHostAddress(v6 ? QHostAddress::AnyIPv6 : QHostAddress::AnyIPv4);
+    } else {
+        if (!parseAddress(parts[2], &ep.ownAddress))
+            badOptions(options, QStringLiteral("the own address \"%1\" is no IP address").arg(parts[2]));
+        if (ep.ownAddress.protocol() != ep.controllerAddress.protocol())
+            badOptions(options, QStringLiteral("the own address %1 and the controller address %2 are of different "
+                                               "IP versions")
+                                    .arg(parts[2], parts[0]));
+    }
+    parsePort(options, QStringLiteral("own port"), parts[3], &ep.ownPort);
+    return ep;
+}
+
+UdpPendantLink::UdpPendantLink(QObject *parent)
+    : IPendantLink(parent)
+{
+    m_heartbeat.setInterval(HeartbeatPeriodMs);
+    m_heartbeat.setTimerType(Qt::PreciseTimer);
+    connect(&m_heartbeat, &QTimer::timeout, this, &UdpPendantLink::sendHeartbeat);
+}
+
+UdpPendantLink::~UdpPendantLink()
+{
+    Close();
+}
+
+void UdpPendantLink::Open(const QString &name, const QString &options)
+{
+    if (isOpen())
+        raiseError(ErrInvalidArgument, QStringLiteral("The pendant link is already open"));
+    const UdpLinkEndpoints ep = parseUdpLinkOptions(options);
+
+    auto *socket = new QUdpSocket(this);
+    if (!socket->bind(ep.ownAddress, ep.ownPort, QAbstractSocket::DontShareAddress)) {
+        const QString why = socket->errorString();
+        delete socket;
+        raiseError(ErrLinkNetwork, QStringLiteral("The pendant link cannot receive on %1 port %2: %3")
+                                       .arg(ep.ownAddress.toString())
+                                       .arg(ep.ownPort)
+                                       .arg(why));
+    }
+    connect(socket, &QUdpSocket::readyRead, this, &UdpPendantLink::readPending);
+    m_endpoints = ep;
+    m_socket = socket;
+    m_nextSequence = 0;
+    m_keyState.clear();
+    m_anyControllerAddress = isBroadcastAddress(ep.controllerAddress);
+
+    linkwire::Datagram hello;
+    hello.kind = linkwire::Kind::Hello;
+    hello.name = name;
+    try {
+        sendOrThrow(hello, "the hello");
+    } catch (...) {
+        m_socket = nullptr;
+        delete socket;
+        throw;
+    }
+}
+
+std::shared_ptr<ILinkVariable> UdpPendantLink::GetVariable(const QString &name, const QString &options)
+{
+    requireOpen("GetVariable");
+    if (name.trimmed().isEmpty())
+        raiseError(ErrInvalidArgument, QStringLiteral("GetVariable needs a variable name"));
+    if (!options.trimmed().isEmpty())
+        raiseError(ErrInvalidArgument, QStringLiteral("GetVariable takes no options, got \"%1\"").arg(options));
+    return std::make_shared<UdpLinkVariable>(this, name);
+}
+
+Variant UdpPendantLink::Execute(const QString &command, const Variant &parameter)
+{
+    requireOpen("Execute");
+    if (command.trimmed().isEmpty())
+        raiseError(ErrInvalidArgument, QStringLiteral("Execute needs a command name"));
+    linkwire::Datagram d;
+    d.kind = linkwire::Kind::Exec;
+    if (command.compare(u"SetKeyState", Qt::CaseInsensitive) == 0) {
+        m_keyState = keyStateBytes(parameter);
+        d.command = QStringLiteral("SetKeyState");
+        d.value = Variant(m_keyState);
+        // Restarted, so that the first repeat comes one period after this send; it also repeats a
+        // state the socket refuses now.
+        m_heartbeat.start();
+    } else {
+        d.command = command;
+        d.value = parameter;
+    }
+    sendOrThrow(d, "the command");
+    return {};
+}
+
+void UdpPendantLink::Close()
+{
+    if (!m_socket)
+        return;
+    m_heartbeat.stop();
+    linkwire::Datagram d;
+    d.kind = linkwire::Kind::Close;
+    send(d);
+    QUdpSocket *socket = m_socket;
+    m_socket = nullptr;
+    m_keyState.clear();
+    socket->close();
+    // Deferred: Close may be called from an OnMessage handler while the socket is being read.
+    socket->deleteLater();
+}
+
+quint16 UdpPendantLink::localPort() const
+{
+    return m_socket ? m_socket->localPort() : 0;
+}
+
+void UdpPendantLink::sendReply(int32_t number, std::optional<quint32> replyTo, const Variant &value)
+{
+    requireOpen("Reply");
+    linkwire::Datagram d;
+    d.kind = linkwire::Kind::Reply;
+    d.number = number;
+    d.replyTo = replyTo;
+    d.value = value;
+    sendOrThrow(d, "the reply");
+}
+
+void UdpPendantLink::writeVariable(const QString &name, const Variant &value)
+{
+    requireOpen("A variable write");
+    linkwire::Datagram d;
+    d.kind = linkwire::Kind::Set;
+    d.name = name;
+    d.value = value;
+    sendOrThrow(d, "the variable write");
+}
+
+void UdpPendantLink::requireOpen(const char *operation) const
+{
+    if (!m_socket)
+        raiseError(ErrObjectNotSet,
+                   QStringLiteral("%1 needs an open pendant link").arg(QString::fromLatin1(operation)));
+}
+
+bool UdpPendantLink::send(linkwire::Datagram datagram)
+{
+    datagram.sequence = m_nextSequence;
+    const QByteArray bytes = linkwire::encode(datagram);
+    ++m_nextSequence;
+    const qint64 written = m_socket->writeDatagram(bytes, m_endpoints.controllerAddress, m_endpoints.controllerPort);
+    if (written != bytes.size()) {
+        ++m_counters.sendFailures;
+        return false;
+    }
+    ++m_counters.datagramsSent;
+    return true;
+}
+
+void UdpPendantLink::sendOrThrow(linkwire::Datagram datagram, const char *what)
+{
+    if (!send(std::move(datagram)))
+        raiseError(ErrLinkNetwork, QStringLiteral("The pendant link cannot send %1 to %2 port %3: %4")
+                                       .arg(QString::fromLatin1(what), m_endpoints.controllerAddress.toString())
+                                       .arg(m_endpoints.controllerPort)
+                                       .arg(m_socket->errorString()));
+}
+
+void UdpPendantLink::sendHeartbeat()
+{
+    if (!m_socket || m_keyState.isEmpty())
+        return;
+    linkwire::Datagram d;
+    d.kind = linkwire::Kind::Exec;
+    d.command = QStringLiteral("SetKeyState");
+    d.value = Variant(m_keyState);
+    d.heartbeat = true;
+    if (send(d))
+        ++m_counters.heartbeatsSent;
+}
+
+bool UdpPendantLink::fromController(const QHostAddress &from, quint16 port) const
+{
+    return port == m_endpoints.controllerPort &&
+           (m_anyControllerAddress || from.isEqual(m_endpoints.controllerAddress, QHostAddress::TolerantConversion));
+}
+
+void UdpPendantLink::readPending()
+{
+    const QPointer<UdpPendantLink> self(this);
+    const QPointer<QUdpSocket> socket(m_socket);
+    // A handler may close or delete the link, or run a nested event loop that reads on its own.
+    while (self && socket && m_socket == socket && socket->hasPendingDatagrams()) {
+        const qint64 size = socket->pendingDatagramSize();
+        QHostAddress from;
+        quint16 port = 0;
+        if (size > linkwire::MaxDatagramSize) {
+            char first = 0;
+            if (socket->readDatagram(&first, 1, &from, &port) < 0)
+                return;
+            if (fromController(from, port))
+                ++m_counters.droppedOversized;
+            else
+                ++m_counters.droppedForeign;
+            continue;
+        }
+        QByteArray bytes(qMax<qint64>(size, 0), Qt::Uninitialized);
+        const qint64 got = socket->readDatagram(bytes.data(), bytes.size(), &from, &port);
+        if (got < 0)
+            return;
+        bytes.truncate(got);
+        handleDatagram(bytes, from, port);
+    }
+}
+
+void UdpPendantLink::handleDatagram(const QByteArray &bytes, const QHostAddress &from, quint16 port)
+{
+    if (!fromController(from, port)) {
+        ++m_counters.droppedForeign;
+        return;
+    }
+    const linkwire::Decoded decoded = linkwire::decode(bytes);
+    switch (decoded.status) {
+    case linkwire::DecodeStatus::Ok:
+        break;
+    case linkwire::DecodeStatus::TooLarge:
+        ++m_counters.droppedOversized;
+        return;
+    case linkwire::DecodeStatus::TooDeep:
+        ++m_counters.droppedTooDeep;
+        return;
+    case linkwire::DecodeStatus::Malformed:
+        ++m_counters.droppedMalformed;
+        return;
+    case linkwire::DecodeStatus::UnknownKind:
+        ++m_counters.droppedUnexpected;
+        return;
+    }
+    if (decoded.datagram.kind != linkwire::Kind::Message) {
+        ++m_counters.droppedUnexpected;
+        return;
+    }
+    ++m_counters.messagesReceived;
+    UdpLinkMessage message(this, decoded.datagram);
+    const QPointer<UdpPendantLink> self(this);
+    try {
+        emit OnMessage(message, 0);
+    } catch (...) {
+        // Handlers are to report their own errors; one that escapes must not end the event loop.
+        if (self)
+            ++m_counters.handlerExceptions;
+    }
+}
+
+} // namespace tarvisk

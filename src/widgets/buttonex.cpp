@@ -420,7 +420,8 @@ bool ButtonEx::eventFilter(QObject *watched, QEvent *event)
     case QEvent::MouseButtonRelease:
     case QEvent::MouseMove:
     case QEvent::MouseButtonDblClick: {
-        if (m_routing != EventRouting::MouseAndPaint)
+        // A disabled box takes no mouse input, though Qt still shows its filters the events.
+        if (m_routing != EventRouting::MouseAndPaint || !m_frame->isEnabled())
             return false;
         auto *me = static_cast<QMouseEvent *>(event);
         const qint16 shift = shiftCode(me->modifiers());

@@ -174,6 +174,10 @@ const UnifontGlyph *UnifontFace::glyph(char32_t codePoint)
             if (found)
                 break;
         }
+        // Misses beyond the BMP are not kept, so texts full of odd code points cannot grow the
+        // cache past the glyphs that exist.
+        if (!found && codePoint > 0xFFFF)
+            return nullptr;
         it = m_cache.emplace(codePoint, found).first;
     }
     return it->second ? &*it->second : nullptr;

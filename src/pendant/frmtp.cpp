@@ -1,0 +1,381 @@
+#include "pendant/frmtp.h"
+
+#include "common/diagnostics.h"
+#include "common/twips.h"
+#include "pendant/paintbox.h"
+#include "pendant/pictures.h"
+#include "provider/keytables.h"
+#include "provider/provstate.h"
+#include "widgets/buttonex.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QPainter>
+
+namespace tarvisk {
+
+namespace {
+
+constexpr unsigned kBackColour = 0x606060;
+
+struct KeyLayout
+{
+    const char *tag;
+    int left, top, width, height;
+};
+
+// Tags carry the key name and, after ":", the label.
+const KeyLayout kKeys[frmTP::kKeyCount] = {
+    {"TP_KEY_MOTOR:MOTOR", 120, 1560, 975, 480},   {"TP_KEY_LOCK:LOCK", 120, 2100, 975, 480},
+    {"TP_KEY_RSEL:R-SEL", 120, 3210, 975, 480},    {"TP_KEY_MMOD:M-MOD", 120, 3735, 975, 480},
+    {"TP_KEY_SPD:SPEED", 120, 4260, 975, 480},     {"TP_KEY_STOP:STOP", 1500, 180, 1455, 480},
+    {"TP_KEY_CANCEL:Cancel", 1290, 795, 915, 480}, {"TP_KEY_OK:OK", 2250, 795, 795, 480},
+    {"TP_KEY_M_J1:-", 1320, 1560, 675, 480},       {"TP_KEY_M_J2:-", 1320, 2100, 675, 480},
+    {"TP_KEY_M_J3:-", 1320, 2640, 675, 480},       {"TP_KEY_M_J4:-", 1320, 3180, 675, 480},
+    {"TP_KEY_M_J5:-", 1320, 3720, 675, 480},       {"TP_KEY_M_J6:-", 1320, 4260, 675, 480},
+    {"TP_KEY_P_J1:+", 2400, 1560, 675, 480},       {"TP_KEY_P_J2:+", 2400, 2100, 675, 480},
+    {"TP_KEY_P_J3:+", 2400, 2640, 675, 480},       {"TP_KEY_P_J4:+", 2400, 3180, 675, 480},
+    {"TP_KEY_P_J5:+", 2400, 3720, 675, 480},       {"TP_KEY_P_J6:+", 2400, 4260, 675, 480},
+    {"TP_KEY_UP", 1980, 4920, 510, 510},           {"TP_KEY_LEFT", 1440, 5280, 510, 510},
+    {"TP_KEY_DOWN", 1980, 5640, 510, 510},         {"TP_KEY_RIGHT", 2520, 5280, 510, 510},
+    {"TP_KEY_SHIFT:SHIFT", 120, 5700, 975, 480},   {"TP_KEY_F1:F1", 120, 6240, 975, 480},
+    {"TP_KEY_F2:F2", 1140, 6240, 975, 480},        {"TP_KEY_F3:F3", 2160, 6240, 975, 480},
+    {"TP_KEY_F4:F4", 120, 6780, 975, 480},         {"TP_KEY_F5:F5", 1140, 6780, 975, 480},
+    {"TP_KEY_F6:F6", 2160, 6780, 975, 480},
+};
+
+const char *const kMoveLabels[6] = {"J1/ X ", "J2/ Y ", "J3/ Z ", "J4/RX", "J5/RY", "J6/RZ"};
+const char *const kSwitchKeys[3] = {"TP_KEY_AUTO", "TP_KEY_MAN", "TP_KEY_TC"};
+
+// LED looks: (outline, fill).
+constexpr unsigned kLedOff[2] = {0x4000, 0x808080};
+constexpr unsigned kLedOn[2] = {0x8000, 0xC000};
+
+int vbButton(Qt::MouseButton b)
+{
+    switch (b) {
+    case Qt::LeftButton:
+        return 1;
+    case Qt::RightButton:
+        return 2;
+    case Qt::MiddleButton:
+        return 4;
+    default:
+        return 0;
+    }
+}
+
+int vbButtons(Qt::MouseButtons b)
+{
+    return (b & Qt::LeftButton ? 1 : 0) | (b & Qt::RightButton ? 2 : 0) | (b & Qt::MiddleButton ? 4 : 0);
+}
+
+int vbShift(Qt::KeyboardModifiers m)
+{
+    return (m & Qt::ShiftModifier ? 1 : 0) | (m & Qt::ControlModifier ? 2 : 0) | (m & Qt::AltModifier ? 4 : 0);
+}
+
+} // namespace
+
+frmTP::frmTP(QWidget *parent)
+    : PendantWindowBase(QStringLiteral("frmTP"), parent)
+{
+    setWindowTitle(QStringLiteral("Halvex Pendant"));
+    setBackground(this, kBackColour);
+    setFixedSize(twips::toPixelsX(3195), twips::toPixelsY(7335));
+}
+
+frmTP::~frmTP() = default;
+
+void frmTP::buildControls()
+{
+    // The switch lies under the keys where they overlap (Cancel's left edge).
+    buildSwitch();
+    m_jogDial = new clsJogDial(this);
+    picJogDial = new QWidget(this);
+    picJogDial->setObjectName(QStringLiteral("picJogDial"));
+    picJogDial->setGeometry(twipsRect(120, 4800, 975, 795));
+    setBackground(picJogDial, kBackColour);
+    m_jogDial->setPictureFrame(picJogDial);
+    connect(m_jogDial, &clsJogDial::Change, this, &frmTP::m_jogDial_Change);
+    addControl(picJogDial);
+
+    buildKeys();
+
+    for (int i = 0; i < 6; ++i) {
+        auto *label = new QLabel(QString::fromLatin1(kMoveLabels[i]).replace(u'/', QStringLiteral("\n")), this);
+        label->setObjectName(QStringLiteral("lblMoveBtn%1").arg(i));
+        label->setGeometry(twipsRect(1995, 1560 + 540 * i, 405, 480));
+        label->setAlignment(Qt::AlignCenter);
+        label->setFont(pendantFont(8, true));
+        QPalette pal = label->palette();
+        pal.setColor(QPalette::WindowText, Qt::white);
+        pal.setColor(QPalette::Disabled, QPalette::WindowText, QColor(0xA0, 0xA0, 0xA0));
+        label->setPalette(pal);
+        lblMoveBtn[i] = label;
+        addControl(label);
+    }
+
+    m_leds = new LedBank(2, 1000, LedBank::Toggle::RecordedState, this);
+    for (int i = 0; i < 2; ++i) {
+        auto *led = new PaintBox(picHardKey[i], [this, i](QPainter &p, const QRect &r) {
+            const unsigned *look = m_leds->isLit(i) ? kLedOn : kLedOff;
+            pictures::paintLed(p, r, look[0], look[1]);
+        });
+        led->setObjectName(QStringLiteral("shpLED%1").arg(i));
+        led->setGeometry(twipsRect(30, 30, 150, 150));
+        led->setAttribute(Qt::WA_TransparentForMouseEvents);
+        shpLED[i] = led;
+    }
+    m_leds->setLit(0, true);
+    connect(m_leds, &LedBank::changed, this, [this](int i) { shpLED[i]->update(); });
+
+    m_beeper = new Beeper(this);
+    imgBeep = new QLabel(this);
+    imgBeep->setObjectName(QStringLiteral("imgBeep"));
+    imgBeep->setPixmap(QPixmap::fromImage(pictures::beeper()));
+    imgBeep->setGeometry(twipsRect(1065, 1290, 240, 240));
+    imgBeep->hide();
+    connect(m_beeper, &Beeper::shownChanged, imgBeep, &QWidget::setVisible);
+    addControl(imgBeep);
+
+    QComboBox *states = createStateSelector(this, QRect(1290, 1275, 1725, 300));
+    states->setObjectName(QStringLiteral("cmbState"));
+    states->setFont(pendantFont(8, false));
+}
+
+void frmTP::buildKeys()
+{
+    for (int i = 0; i < kKeyCount; ++i) {
+        const KeyLayout &k = kKeys[i];
+        auto *box = new QWidget(this);
+        box->setObjectName(QStringLiteral("picHardKey%1").arg(i));
+        box->setGeometry(twipsRect(k.left, k.top, k.width, k.height));
+        const bool axis = i >= 8 && i <= 19;
+        const bool arrow = i >= 20 && i <= 23;
+        box->setFont(pendantFont(axis ? 14.25 : arrow ? 11.25 : 9, true));
+        box->setEnabled(false);
+        picHardKey[i] = box;
+
+        auto *button = new ButtonEx(this);
+        button->setEventRouting(ButtonEx::EventRouting::PaintOnly);
+        button->setPictureFrame(box);
+        const QString tag = QString::fromLatin1(k.tag);
+        const qsizetype colon = tag.indexOf(u':');
+        m_keyNames[i] = keyNameOfTag(tag);
+        button->setCaption(colon < 0 ? QString() : tag.mid(colon + 1));
+        button->Redraw();
+        button->setForeColor(0xFFFFFF);
+        button->setBorderColor(0x402020);
+        button->setBackColor(0);
+        button->setBackGroundColor(0x606060);
+        button->setRadius(210);
+        button->setButtonStyle(4);
+        if (i == 5) {
+            button->setRadius(300);
+            button->setRoundCorner(0);
+            button->setBackColor(0xA0FF);
+            button->setForeColor(0);
+        } else if (i == 6) {
+            button->setRadius(200);
+            button->setRoundCorner(0);
+            button->setBackColor(0xC0C0C0);
+            button->setForeColor(0);
+        } else if (i == 7) {
+            button->setRadius(200);
+            button->setRoundCorner(0);
+            button->setBackColor(0x20C020);
+            button->setForeColor(0);
+        } else if (i >= 8 && i <= 13) {
+            button->setRadius(220);
+            button->setRoundCorner(10);
+        } else if (i >= 14 && i <= 19) {
+            button->setRadius(220);
+            button->setRoundCorner(5);
+        } else if (arrow) {
+            button->setRadius(225);
+            button->setRoundCorner(0);
+            button->setPicture(QPixmap::fromImage(pictures::arrow(i - 20)));
+        }
+        m_keyButtons[i] = button;
+        box->installEventFilter(this);
+        addControl(box);
+    }
+}
+
+void frmTP::buildSwitch()
+{
+    auto *sw = new PaintBox(this, [this](QPainter &p, const QRect &r) {
+        const int position = keys().model().switchPosition();
+        if (position < 0)
+            return;
+        const QImage img = pictures::modeSwitch(position);
+        p.drawImage(QPoint((r.width() - img.width()) / 2, r.height() - img.height()), img);
+    });
+    sw->setObjectName(QStringLiteral("picSwitch"));
+    sw->setGeometry(twipsRect(-60, 30, 1500, 1215));
+    setBackground(sw, kBackColour);
+    picSwitch = sw;
+    addControl(sw);
+
+    const struct
+    {
+        const char *caption;
+        int left, top;
+    } captions[3] = {{"AUTO", 60, 120}, {"MAN", 600, 0}, {"TEACH", 960, 120}};
+    for (const auto &c : captions) {
+        auto *label = new QLabel(QString::fromLatin1(c.caption), picSwitch);
+        label->setFont(pendantFont(7.5, true));
+        QPalette pal = label->palette();
+        pal.setColor(QPalette::WindowText, Qt::white);
+        label->setPalette(pal);
+        label->adjustSize();
+        label->move(twips::toPixelsX(c.left), twips::toPixelsY(c.top));
+        label->setAttribute(Qt::WA_TransparentForMouseEvents);
+    }
+    for (int i = 0; i < 3; ++i) {
+        auto *area = new QWidget(picSwitch);
+        area->setObjectName(QStringLiteral("imgClickSwitch%1").arg(i));
+        area->setGeometry(twipsRect(495 * i, 0, 495, 1215));
+        area->setProperty("Tag", QString::fromLatin1(kSwitchKeys[i]));
+        area->installEventFilter(this);
+        imgClickSwitch[i] = area;
+        addControl(area);
+    }
+}
+
+void frmTP::enableKeys()
+{
+    for (QWidget *box : picHardKey)
+        box->setEnabled(true);
+}
+
+void frmTP::setModeSwitchVisible(bool visible)
+{
+    picSwitch->setVisible(visible);
+}
+
+int32_t frmTP::keyCode(int index) const
+{
+    return g_TPKeyTable->Item(m_keyNames[index]);
+}
+
+bool frmTP::selectSwitch(int position)
+{
+    if (position == keys().model().switchPosition())
+        return false;
+    const int32_t key = g_TPKeyTable->Item(QString::fromLatin1(kSwitchKeys[position]));
+    const bool changed = keys().selectSwitch(int16_t(position), key);
+    picSwitch->update();
+    return changed;
+}
+
+void frmTP::selectSwitchPosition(int position)
+{
+    selectSwitch(position);
+}
+
+void frmTP::picHardKey_MouseDown(int index, Qt::MouseButton button, QPointF pos, Qt::KeyboardModifiers mods)
+{
+    m_keyButtons[index]->MouseDown(int16_t(vbButton(button)), int16_t(vbShift(mods)),
+                                   float(twips::fromPixelsX(pos.x())), float(twips::fromPixelsY(pos.y())));
+    keys().press(keyCode(index));
+}
+
+void frmTP::picHardKey_MouseMove(int index, Qt::MouseButtons buttons, QPointF pos, Qt::KeyboardModifiers mods)
+{
+    m_keyButtons[index]->MouseMove(int16_t(vbButtons(buttons)), int16_t(vbShift(mods)),
+                                   float(twips::fromPixelsX(pos.x())), float(twips::fromPixelsY(pos.y())));
+}
+
+void frmTP::picHardKey_MouseUp(int index, Qt::MouseButton button, QPointF pos, Qt::KeyboardModifiers mods)
+{
+    m_keyButtons[index]->MouseUp(int16_t(vbButton(button)), int16_t(vbShift(mods)), float(twips::fromPixelsX(pos.x())),
+                                 float(twips::fromPixelsY(pos.y())));
+    keys().release(keyCode(index));
+}
+
+void frmTP::m_jogDial_Change(float &value)
+{
+    try {
+        keys().jogChange(value, g_TPKeyTable->Item(QStringLiteral("TP_KEY_JOG_DOWN")),
+                         g_TPKeyTable->Item(QStringLiteral("TP_KEY_JOG_UP")));
+    } catch (const ProvError &e) {
+        showErrorBox(e.number(), e.description());
+    }
+}
+
+void frmTP::SetLED(Variant &vntVal)
+{
+    Load();
+    m_leds->SetLED(vntVal);
+}
+
+void frmTP::SetBeep(Variant &value)
+{
+    Load();
+    m_beeper->SetBeep(value);
+}
+
+bool frmTP::eventFilter(QObject *watched, QEvent *event)
+{
+    const auto type = event->type();
+    if (type != QEvent::MouseButtonPress && type != QEvent::MouseButtonRelease && type != QEvent::MouseMove &&
+        type != QEvent::MouseButtonDblClick)
+        return false;
+    auto *e = static_cast<QMouseEvent *>(event);
+
+    for (int i = 0; i < 3; ++i) {
+        if (watched != imgClickSwitch[i])
+            continue;
+        if (e->button() == Qt::LeftButton && type == QEvent::MouseButtonPress)
+            m_pressedSwitchArea = i;
+        if (e->button() == Qt::LeftButton && type == QEvent::MouseButtonRelease) {
+            const bool inside = imgClickSwitch[i]->rect().contains(e->position().toPoint());
+            if (inside && m_pressedSwitchArea == i) {
+                try {
+                    selectSwitch(i);
+                } catch (const ProvError &ex) {
+                    showErrorBox(ex.number(), ex.description());
+                }
+            }
+            m_pressedSwitchArea = -1;
+        }
+        return true;
+    }
+
+    const auto it = std::find(picHardKey.begin(), picHardKey.end(), watched);
+    if (it == picHardKey.end())
+        return false;
+    const int index = int(it - picHardKey.begin());
+    const char *handler = "picHardKey_MouseDown";
+    try {
+        switch (type) {
+        case QEvent::MouseButtonPress:
+            if (e->button() == Qt::LeftButton)
+                picHardKey_MouseDown(index, e->button(), e->position(), e->modifiers());
+            break;
+        case QEvent::MouseMove:
+            handler = "picHardKey_MouseMove";
+            if (e->buttons() & Qt::LeftButton)
+                picHardKey_MouseMove(index, e->buttons(), e->position(), e->modifiers());
+            break;
+        case QEvent::MouseButtonRelease:
+            handler = "picHardKey_MouseUp";
+            if (e->button() == Qt::LeftButton)
+                picHardKey_MouseUp(index, e->button(), e->position(), e->modifiers());
+            break;
+        default:
+            handler = "picHardKey_DblClick";
+            if (e->button() == Qt::LeftButton)
+                m_keyButtons[index]->DblClick();
+            break;
+        }
+    } catch (const ProvError &) {
+        debugPrint(QString::fromLatin1(handler) + QStringLiteral(" of Form frmTP"));
+    }
+    return true;
+}
+
+} // namespace tarvisk

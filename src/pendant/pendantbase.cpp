@@ -1,0 +1,263 @@
+#include "pendant/pendantbase.h"
+
+#include "common/diagnostics.h"
+#include "common/twips.h"
+#include "link/pendantlink.h"
+#include "provider/provstate.h"
+#include "provider/startup.h"
+
+#include <QCloseEvent>
+#include <QComboBox>
+
+namespace tarvisk {
+
+PendantWindowBase::PendantWindowBase(const QString &formName, QWidget *parent)
+    : QWidget(parent)
+    , m_formName(formName)
+{
+    setAttribute(Qt::WA_QuitOnClose, true);
+}
+
+PendantWindowBase::~PendantWindowBase()
+{
+    detachLink();
+}
+
+QStringList PendantWindowBase::stateNames()
+{
+    return {QStringLiteral("DISCONNECT"), QStringLiteral("CONNECT"), QStringLiteral("TPLESS"),
+            QStringLiteral("TPERROR")};
+}
+
+int PendantWindowBase::switchPositionForMode(int32_t mode)
+{
+    switch (mode) {
+    case 1:
+        return 1;
+    case 2:
+        return 2;
+    case 3:
+        return 0;
+    default:
+        return -1;
+    }
+}
+
+void PendantWindowBase::Load()
+{
+    if (m_loaded)
+        return;
+    m_loaded = true;
+    tmrFirstConn = new WindowTimer(this);
+    connect(tmrFirstConn, &WindowTimer::Timer, this, &PendantWindowBase::tmrFirstConn_Timer);
+    buildControls();
+}
+
+QComboBox *PendantWindowBase::createStateSelector(QWidget *parent, const QRect &g)
+{
+    cmbState = new QComboBox(parent);
+    cmbState->addItems(stateNames());
+    cmbState->setCurrentIndex(-1);
+    cmbState->setGeometry(twips::toPixelsX(g.x()), twips::toPixelsY(g.y()), twips::toPixelsX(g.width()),
+                          g.height() > 0 ? twips::toPixelsY(g.height()) : cmbState->sizeHint().height());
+    cmbState->setFocusPolicy(Qt::ClickFocus);
+    connect(cmbState, &QComboBox::activated, this, [this] { cmbState_Click(); });
+    return cmbState;
+}
+
+void PendantWindowBase::addControl(QWidget *control)
+{
+    m_controls << control;
+}
+
+void PendantWindowBase::enableEveryControl(bool enabled)
+{
+    for (const QPointer<QWidget> &c : std::as_const(m_controls)) {
+        if (c)
+            c->setEnabled(enabled);
+    }
+    for (WindowTimer *t : findChildren<WindowTimer *>())
+        t->setEnabled(enabled);
+    if (cmbState)
+        cmbState->setEnabled(true);
+}
+
+void PendantWindowBase::Connect(int32_t lDefaultMode)
+{
+    Load();
+    m_keys.m_TPComm = g_TPComm;
+    attachLink();
+    m_defaultMode = lDefaultMode;
+    if (g_Standalone) {
+        cmbState->setVisible(false);
+        tmrFirstConn->setInterval(3000);
+    } else {
+        cmbState->setVisible(true);
+        tmrFirstConn->setInterval(1000);
+    }
+    tmrFirstConn->setEnabled(true);
+    setModeSwitchVisible(!g_IsPellino);
+}
+
+void PendantWindowBase::Disconnect()
+{
+    detachLink();
+    m_keys.m_TPComm.reset();
+    if (!g_Standalone) {
+        try {
+            sendHostMessage(0, Variant(int16_t(0)));
+        } catch (const ProvError &) {
+            // The host may already be gone; the window still disconnects.
+        }
+    }
+    hide();
+}
+
+void PendantWindowBase::tmrFirstConn_Timer()
+{
+    tmrFirstConn->setInterval(0);
+    tmrFirstConn->setEnabled(false);
+    try {
+        if (g_Standalone) {
+            enableKeys();
+        } else {
+            cmbState->setCurrentIndex(1);
+            cmbState_Click();
+        }
+        const int position = switchPositionForMode(m_defaultMode);
+        if (position >= 0)
+            selectSwitchPosition(position);
+    } catch (const ProvError &e) {
+        reportTimerError(e);
+    }
+}
+
+void PendantWindowBase::reportTimerError(const ProvError &e)
+{
+    debugPrint(QStringLiteral("Tarvisk err:Description : ") + e.description() + QStringLiteral("\r\nNumber : 0x") +
+               QString::number(uint32_t(e.number()), 16));
+}
+
+void PendantWindowBase::cmbState_Click()
+{
+    if (g_Standalone)
+        return;
+    try {
+        const int32_t index = cmbState->currentIndex();
+        switch (index) {
+        case 1:
+            enableEveryControl(true);
+            sendHostMessage(0, Variant(index));
+            break;
+        case 3:
+            sendHostMessage(0, Variant(int32_t(3)));
+            break;
+        case 0:
+        case 2:
+            enableEveryControl(false);
+            sendHostMessage(0, Variant(index));
+            break;
+        default:
+            break;
+        }
+    } catch (const ProvError &e) {
+        showErrorBox(e.number(), e.description());
+    }
+}
+
+void PendantWindowBase::setStateSelectorVisible(bool visible)
+{
+    Load();
+    cmbState->setVisible(visible);
+}
+
+bool PendantWindowBase::isStateSelectorVisible() const
+{
+    return cmbState && !cmbState->isHidden();
+}
+
+Variant PendantWindowBase::GetKeyState()
+{
+    return Variant(m_keys.model().bitmap());
+}
+
+void PendantWindowBase::SetInprocEventKey(Variant &vntKeys)
+{
+    m_keys.model().setInprocEventKey(vntKeys);
+}
+
+Variant PendantWindowBase::GetInprocEventKey()
+{
+    return Variant(m_keys.model().inprocEventKey());
+}
+
+void PendantWindowBase::attachLink()
+{
+    detachLink();
+    if (IPendantLink *link = m_keys.m_TPComm.get())
+        m_linkConnection = connect(link, &IPendantLink::OnMessage, this, &PendantWindowBase::onLinkMessage);
+}
+
+void PendantWindowBase::detachLink()
+{
+    if (m_linkConnection)
+        disconnect(m_linkConnection);
+    m_linkConnection = {};
+}
+
+bool PendantWindowBase::dispatchLinkMessage(int32_t, Variant &)
+{
+    return false;
+}
+
+void PendantWindowBase::onLinkMessage(ILinkMessage &message, qint32)
+{
+    try {
+        Variant value = message.Value();
+        switch (message.Number()) {
+        case 0:
+            message.Reply(Variant());
+            break;
+        case 256:
+            SetBeepFromLink(value);
+            break;
+        case 257:
+            SetLEDFromLink(value);
+            break;
+        default:
+            dispatchLinkMessage(message.Number(), value);
+            break;
+        }
+    } catch (const ProvError &e) {
+        showErrorBox(e.number(), e.description());
+    }
+}
+
+void PendantWindowBase::unloadHandling()
+{
+    if (g_Standalone && closesLinkOnUnload()) {
+        detachLink();
+        m_keys.m_TPComm.reset();
+        CloseStandaloneLink();
+    }
+    unloadControls();
+}
+
+void PendantWindowBase::Unload()
+{
+    unloadHandling();
+    hide();
+}
+
+void PendantWindowBase::closeEvent(QCloseEvent *event)
+{
+    // Hosted, the client owns the window's life: the user cannot close it.
+    if (!g_Standalone && event->spontaneous()) {
+        event->ignore();
+        return;
+    }
+    unloadHandling();
+    event->accept();
+}
+
+} // namespace tarvisk

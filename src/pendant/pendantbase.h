@@ -1,0 +1,101 @@
+#pragma once
+
+#include "pendant/keystate.h"
+#include "pendant/windowtimer.h"
+#include "provider/pendantwindow.h"
+
+#include <QList>
+#include <QPointer>
+#include <QWidget>
+
+class QComboBox;
+
+namespace tarvisk {
+
+class ILinkMessage;
+
+// What the standard, mini and old pendant windows share: the key-state model and its
+// reporting, the state selector, the first-connection timer, the link and its message
+// dispatch, the close rules and the enabling of every control.
+class PendantWindowBase : public QWidget, public IPendantWindow
+{
+    Q_OBJECT
+public:
+    explicit PendantWindowBase(const QString &formName, QWidget *parent = nullptr);
+    ~PendantWindowBase() override;
+
+    QWidget *widget() override { return this; }
+    bool isLoaded() const override { return m_loaded; }
+    void Load() override;
+    void Unload() override;
+    void Connect(int32_t lDefaultMode) override;
+    void Disconnect() override;
+    Variant GetKeyState() override;
+    void SetInprocEventKey(Variant &vntKeys) override;
+    Variant GetInprocEventKey() override;
+    void setStateSelectorVisible(bool visible) override;
+    bool isStateSelectorVisible() const override;
+
+    PendantKeys &keys() { return m_keys; }
+    int32_t defaultMode() const { return m_defaultMode; }
+    QComboBox *stateSelector() const { return cmbState; }
+    WindowTimer *firstConnectionTimer() const { return tmrFirstConn; }
+
+    // The entries of every state selector, by index.
+    static QStringList stateNames();
+
+protected:
+    // Builds the controls; called once by Load.
+    virtual void buildControls() = 0;
+    // The first tick's standalone step: the keys become usable.
+    virtual void enableKeys() = 0;
+    // Applies a switch position (0 to 2) chosen by the default mode.
+    virtual void selectSwitchPosition(int position) = 0;
+    // Shows or hides the mode switch (hidden when the connection asked for a pendant without one).
+    virtual void setModeSwitchVisible(bool visible) = 0;
+    virtual void SetLEDFromLink(Variant &value) { SetLED(value); }
+    virtual void SetBeepFromLink(Variant &value) { SetBeep(value); }
+    // Link messages beyond 0, 256 and 257; false when the number means nothing here.
+    virtual bool dispatchLinkMessage(int32_t number, Variant &value);
+    // Whether unloading in a standalone run closes the process's link.
+    virtual bool closesLinkOnUnload() const { return true; }
+    // Hook for the window's own unload handling, after the link is dealt with.
+    virtual void unloadControls() {}
+
+    // The state selector, created by the window at its place with the four entries.
+    QComboBox *createStateSelector(QWidget *parent, const QRect &geometryTwips);
+    // Registers a control whose enabled flag follows "enable every control".
+    void addControl(QWidget *control);
+    void enableEveryControl(bool enabled);
+    // "Tarvisk err:Description : ..." to the debugging output.
+    static void reportTimerError(const ProvError &e);
+
+    void closeEvent(QCloseEvent *event) override;
+
+    // Default mode 1 -> position 1, 2 -> 2, 3 -> 0, anything else none.
+    static int switchPositionForMode(int32_t mode);
+
+    // The first-connection tick; the standard behaviour announces "CONNECT" through the
+    // state selector (hosted) or enables the keys (standalone), then applies the default mode.
+    virtual void tmrFirstConn_Timer();
+    // The state selector's change: hosted only, enables or disables every control and
+    // sends state message 0 with the index.
+    virtual void cmbState_Click();
+
+private:
+    void onLinkMessage(ILinkMessage &message, qint32 option);
+    void attachLink();
+    void detachLink();
+    void unloadHandling();
+
+    QString m_formName;
+    bool m_loaded = false;
+    PendantKeys m_keys;
+    int32_t m_defaultMode = 0;
+    QList<QPointer<QWidget>> m_controls;
+    QComboBox *cmbState = nullptr;
+    WindowTimer *tmrFirstConn = nullptr;
+    QMetaObject::Connection m_linkConnection;
+};
+
+} // namespace tarvisk

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QImage>
+
+class QPainter;
+
+// The pendant's image resources, drawn by code so that they scale and need no files.
+namespace tarvisk::pictures {
+
+// The rotary mode switch pointing at position 0 (AUTO, left), 1 (MAN, up) or 2 (TEACH,
+// right), on a transparent background.
+QImage modeSwitch(int position);
+constexpr int kModeSwitchWidth = 64;
+constexpr int kModeSwitchHeight = 60;
+
+// A white arrow for the cursor keys: 0 up, 1 left, 2 down, 3 right.
+QImage arrow(int direction, int size = 20);
+
+// The beeper indicator: a small loudspeaker with sound waves, 16 x 16.
+QImage beeper();
+
+// An LED: a circle with the outline and fill colours (0x00BBGGRR) filling the rectangle.
+void paintLed(QPainter &p, const QRectF &r, unsigned outline, unsigned fill);
+
+} // namespace tarvisk::pictures

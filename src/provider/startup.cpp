@@ -1,6 +1,7 @@
 #include "provider/startup.h"
 
 #include "common/diagnostics.h"
+#include "common/leadingnumber.h"
 #include "common/variant.h"
 #include "link/pendantlink.h"
 #include "provider/keytables.h"
@@ -77,25 +78,6 @@ int16_t SplitCommandLine(QStringList &args, const QString &commandLine)
     }
     const int n = (stopped || state != 0) ? current : current - 1;
     return int16_t(n > 0 ? n : 0);
-}
-
-double leadingNumber(const QString &text)
-{
-    QString compact;
-    for (QChar c : text) {
-        if (c != u' ' && c != u'\t' && c != u'\n' && c != u'\r')
-            compact += c;
-    }
-    // The longest prefix that reads as a number.
-    for (qsizetype len = compact.size(); len > 0; --len) {
-        double v = 0;
-        const QString prefix = compact.left(len);
-        if (prefix.endsWith(u'e', Qt::CaseInsensitive) || prefix.endsWith(u'd', Qt::CaseInsensitive))
-            continue;
-        if (parseNumber(prefix, &v))
-            return v;
-    }
-    return 0.0;
 }
 
 QString linkOptions(const QString &destIP, const QString &destPort, const QString &srcIP, const QString &srcPort)

@@ -45,9 +45,6 @@ QString joinCommandLine(const QStringList &arguments);
 // resized to six with element 0 unused) and returns how many were found.
 int16_t SplitCommandLine(QStringList &args, const QString &commandLine);
 
-// The leading numeric part of a text, 0 when there is none; blanks inside are skipped.
-double leadingNumber(const QString &text);
-
 // The option string the link is opened with.
 QString linkOptions(const QString &destIP, const QString &destPort, const QString &srcIP, const QString &srcPort);
 

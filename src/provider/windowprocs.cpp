@@ -6,7 +6,6 @@
 
 #include <QEvent>
 #include <QGuiApplication>
-#include <QLineEdit>
 #include <QPointer>
 #include <QWidget>
 #include <QWindow>
@@ -299,12 +298,6 @@ void SetZOrder(QWidget *window, qintptr insertAfter)
 QString zOrderRequest(const QWidget *window)
 {
     return window ? window->property(kZOrderProperty).toString() : QString();
-}
-
-void SelectAllText(QLineEdit *field)
-{
-    if (field)
-        field->setSelection(0, int(field->text().size()));
 }
 
 } // namespace tarvisk

@@ -1,9 +1,10 @@
 #pragma once
 
+#include "settings/selectalltext.h"
+
 #include <QStringList>
 #include <QtGlobal>
 
-class QLineEdit;
 class QWidget;
 
 // Window procedures of the provider module, for Qt windows on Linux. Each window's
@@ -43,8 +44,5 @@ bool hasNoActivate(const QWidget *window);
 // window while the style changes and shows it modeless again when it was visible or show is set.
 void SetAppWindow(QWidget *window, bool appWindow, bool show);
 bool isAppWindow(const QWidget *window);
-
-// Selects the whole text of a text field; a missing field is ignored.
-void SelectAllText(QLineEdit *field);
 
 } // namespace tarvisk

@@ -5,7 +5,7 @@
 #include "common/twips.h"
 #include "common/variant.h"
 #include "settings/clsprofile.h"
-#include "settings/leadingnumber.h"
+#include "common/leadingnumber.h"
 #include "settings/selectalltext.h"
 
 #include <QCheckBox>

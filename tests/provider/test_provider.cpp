@@ -1,6 +1,7 @@
 #include "recordingwindow.h"
 
 #include "common/diagnostics.h"
+#include "common/leadingnumber.h"
 #include "link/pendantlink.h"
 #include "provider/keytables.h"
 #include "provider/provcontroller.h"

@@ -1,4 +1,4 @@
-#include "settings/leadingnumber.h"
+#include "common/leadingnumber.h"
 
 #include <cmath>
 #include <cstdint>

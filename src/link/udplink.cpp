@@ -311,7 +311,9 @@ void UdpPendantLink::Close()
     m_socket = nullptr;
     m_keyState.clear();
     socket->close();
-    // Deferred: Close may be called from an OnMessage handler while the socket is being read.
+    // Deferred and detached: Close (or the destructor) may run in an OnMessage handler while the
+    // socket is still emitting readyRead, and deleting it then would pull it from under Qt.
+    socket->setParent(nullptr);
     socket->deleteLater();
 }
 

@@ -8,6 +8,7 @@ namespace tarvisk {
 void registerPendantWindows()
 {
     registerPendantWindow(PendantKind::Standard, [] { return std::make_unique<frmTP>(); });
+    // further windows register here, one line each
 }
 
 } // namespace tarvisk

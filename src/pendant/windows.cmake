@@ -1,5 +1,6 @@
-tarvisk_add_library(tarvisk_pendant
-  SOURCES
+# The pendant windows and their shared pieces. Each further window lists its files in its
+# own include (mini.cmake, old.cmake), appending to TARVISK_PENDANT_SOURCES.
+set(TARVISK_PENDANT_SOURCES
     keystate.cpp keystate.h
     windowtimer.cpp windowtimer.h
     ledbank.cpp ledbank.h
@@ -8,5 +9,10 @@ tarvisk_add_library(tarvisk_pendant
     paintbox.cpp paintbox.h
     pendantbase.cpp pendantbase.h
     frmtp.cpp frmtp.h
-    pendants.cpp pendants.h
-  PUBLIC_LIBS tarvisk_provider tarvisk_widgets tarvisk_common Qt6::Widgets)
+    pendants.cpp pendants.h)
+include(${CMAKE_CURRENT_LIST_DIR}/mini.cmake OPTIONAL)
+include(${CMAKE_CURRENT_LIST_DIR}/old.cmake OPTIONAL)
+
+tarvisk_add_library(tarvisk_pendant
+  SOURCES ${TARVISK_PENDANT_SOURCES}
+  PUBLIC_LIBS tarvisk_provider tarvisk_widgets tarvisk_display tarvisk_common Qt6::Widgets)

@@ -325,6 +325,9 @@ bool frmTP::eventFilter(QObject *watched, QEvent *event)
         type != QEvent::MouseButtonDblClick)
         return false;
     auto *e = static_cast<QMouseEvent *>(event);
+    // Filters see the mouse events of disabled widgets too; a disabled control takes none.
+    if (auto *w = qobject_cast<QWidget *>(watched); w && !w->isEnabled())
+        return true;
 
     for (int i = 0; i < 3; ++i) {
         if (watched != imgClickSwitch[i])

@@ -162,6 +162,10 @@ bool clsJogDial::eventFilter(QObject *watched, QEvent *event)
     if (watched != m_picFrame)
         return false;
     const char *handler = nullptr;
+    const bool mouse = event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseButtonDblClick ||
+                       event->type() == QEvent::MouseMove || event->type() == QEvent::MouseButtonRelease;
+    if (mouse && !m_picFrame->isEnabled())
+        return true;
     try {
         switch (event->type()) {
         case QEvent::MouseButtonPress:

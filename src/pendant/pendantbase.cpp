@@ -251,8 +251,10 @@ void PendantWindowBase::Unload()
 
 void PendantWindowBase::closeEvent(QCloseEvent *event)
 {
-    // Hosted, the client owns the window's life: the user cannot close it.
-    if (!g_Standalone && event->spontaneous()) {
+    // Hosted, the client owns the window's life: the user cannot close it. The provider's
+    // own unloading never goes through a close event, so every close event here is a request
+    // from outside (the close box, the window manager, a close() call) and is refused.
+    if (!g_Standalone) {
         event->ignore();
         return;
     }

@@ -1,0 +1,2 @@
+# The mini pendant window.
+list(APPEND TARVISK_PENDANT_SOURCES frmminitp.cpp frmminitp.h)

@@ -2,6 +2,7 @@
 
 #include "common/diagnostics.h"
 #include "common/twips.h"
+#include "pendant/frmminitp_key.h"
 #include "pendant/paintbox.h"
 #include "pendant/pictures.h"
 #include "provider/keytables.h"
@@ -195,7 +196,7 @@ void frmMiniTP::buildKeys()
         const QString stored = QString::fromUtf8(k.caption);
         const QString tag = QString::fromLatin1(k.tag);
 
-        auto *key = new QPushButton(group);
+        auto *key = new MiniHardKey(group);
         key->setObjectName(QStringLiteral("cmdHardKey%1").arg(i));
         key->setProperty("Tag", tag);
         key->setGeometry(inGroup(k.group, k.left, k.top, k.width, k.height));
@@ -236,7 +237,7 @@ void frmMiniTP::buildKeys()
         addControl(label);
     }
 
-    QComboBox *states = createStateSelector(m_groups[fraManual], QRect(30, 3660, 1935, 0));
+    QComboBox *states = createStateSelector(m_groups[fraManual], QRect(30, 3660, 1935, 315));
     states->setObjectName(QStringLiteral("cmbState"));
     states->setFont(pendantFont(8.25, false));
 }

@@ -1,0 +1,65 @@
+#pragma once
+
+#include "pendant/windowtimer.h"
+#include "provider/pendantwindow.h"
+
+#include <QRegion>
+#include <QWidget>
+
+class QComboBox;
+class QLabel;
+
+namespace tarvisk {
+
+// The pendant-less window: the word "TPLess" on an otherwise see-through window, and a
+// keep-alive timer telling the host that no pendant is present. Of the window contract it
+// offers Connect and DebugMode; every other operation fails with 438.
+class frmTPLess : public QWidget, public IPendantWindow
+{
+    Q_OBJECT
+public:
+    // Delay of the first keep-alive after Connect.
+    static constexpr int kFirstTickMs = 100;
+
+    explicit frmTPLess(QWidget *parent = nullptr);
+    ~frmTPLess() override;
+
+    QWidget *widget() override { return this; }
+    PendantKind kind() const override { return PendantKind::TPLess; }
+    void Load() override;
+    bool isLoaded() const override { return m_loaded; }
+    void Unload() override;
+    // Makes the window see-through unless DebugMode is set and starts the keep-alive.
+    void Connect(int32_t lMode) override;
+    void setDebugMode(bool debugMode) override { m_DebugMode = debugMode; }
+    bool DebugMode() const { return m_DebugMode; }
+    void setStateSelectorVisible(bool visible) override;
+    bool isStateSelectorVisible() const override;
+
+    // Access for tests and the screenshot tool.
+    QLabel *label() const { return lblTPLess; }
+    QComboBox *stateSelector() const { return cmbState; }
+    WindowTimer *keepAliveTimer() const { return tmrTPLess; }
+    // Whether the background has been taken away (the window shaped to the label's text).
+    bool isSeeThrough() const { return m_seeThrough; }
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void tmrTPLess_Timer();
+    void makeSeeThrough();
+
+    bool m_loaded = false;
+    bool m_DebugMode = false;
+    bool m_seeThrough = false;
+    QLabel *lblTPLess = nullptr;
+    QComboBox *cmbState = nullptr;
+    WindowTimer *tmrTPLess = nullptr;
+};
+
+// The pixels a widget paints over a transparent background, in its parent's coordinates:
+// what stays of it when everything around it is see-through.
+QRegion paintedRegion(QWidget *w);
+
+} // namespace tarvisk

@@ -443,6 +443,23 @@ private slots:
         g_Controller = controller;
     }
 
+    void firstTickErrorsGoToTheDebugOutput()
+    {
+        CapturingDiagnostics capture;
+        controller = std::make_shared<ProvController>();
+        Variant p = Variant::array({Variant(), Variant("DefaultMode=3"), Variant()});
+        QCOMPARE(controller->FinalConnect(p), 0);
+        tp = static_cast<frmTP *>(existingPendantWindow(PendantKind::Standard));
+        g_Controller.reset();
+        emit tp->firstConnectionTimer()->Timer();
+        // The state change reports its own failure; the switch's failure ends the tick.
+        QCOMPARE(capture.boxes.size(), 1);
+        QCOMPARE(capture.debugLines,
+                 QStringList{QStringLiteral("Tarvisk err:Description : Object variable or With block variable not "
+                                            "set\r\nNumber : 0x5b")});
+        QCOMPARE(int(tp->keys().model().switchPosition()), 0); // the position was taken before the report failed
+    }
+
     void standaloneSendsBitmaps()
     {
         auto link = std::make_shared<RecordingLink>();

@@ -9,14 +9,19 @@ function(tarvisk_add_library name)
   target_link_libraries(${name} PUBLIC ${ARG_PUBLIC_LIBS} PRIVATE ${ARG_PRIVATE_LIBS})
 endfunction()
 
-# tarvisk_add_test(<name> SOURCES ... LIBS ... [ENV var=value ...] [TIMEOUT s])
-# One QtTest executable registered with CTest; widgets render offscreen unless ENV says otherwise.
+# tarvisk_add_test(<name> SOURCES ... LIBS ... [XVFB] [ENV var=value ...] [TIMEOUT s])
+# One QtTest executable registered with CTest; widgets render offscreen, or on a private
+# Xvfb server with XVFB (for what only a real X server shows).
 function(tarvisk_add_test name)
-  cmake_parse_arguments(ARG "" "TIMEOUT" "SOURCES;LIBS;ENV" ${ARGN})
+  cmake_parse_arguments(ARG "XVFB" "TIMEOUT" "SOURCES;LIBS;ENV" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
   target_link_libraries(${name} PRIVATE ${ARG_LIBS} Qt6::Test)
   target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/src ${PROJECT_SOURCE_DIR}/tests)
-  add_test(NAME ${name} COMMAND ${name})
+  if(ARG_XVFB)
+    add_test(NAME ${name} COMMAND ${PROJECT_SOURCE_DIR}/tests/with-xvfb.sh $<TARGET_FILE:${name}>)
+  else()
+    add_test(NAME ${name} COMMAND ${name})
+  endif()
   if(NOT ARG_TIMEOUT)
     set(ARG_TIMEOUT 120)
   endif()

@@ -185,6 +185,8 @@ void setStaysOnTop(QWidget *w, bool top, bool bottom)
         w->overrideWindowFlags(f);
         if (QWindow *handle = w->windowHandle())
             handle->setFlags(f);
+        // Qt rewrites its own window manager hints on a flag change; ours go on top again.
+        applyX11(w);
     }
 }
 

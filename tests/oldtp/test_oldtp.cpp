@@ -493,6 +493,39 @@ private slots:
         QVERIFY(!g_TPComm);
     }
 
+    void missingKeyNamesAreReported()
+    {
+        // The first tick cannot find the switch key: written to the debugging output, and the
+        // window is enabled all the same.
+        controller = std::make_shared<ProvController>();
+        Variant p = Variant::array({Variant(), Variant("PendantType=-1"), Variant()});
+        QCOMPARE(controller->FinalConnect(p), 0);
+        tp = static_cast<frmOldTP *>(existingPendantWindow(PendantKind::Old));
+        auto table = std::make_shared<KeyTable>();
+        table->Add(31, QStringLiteral("TP_KEY_JOG_DOWN"));
+        table->Add(32, QStringLiteral("TP_KEY_JOG_UP"));
+        g_TPKeyTable = table;
+        emit tp->firstConnectionTimer()->Timer();
+        QVERIFY(tp->isEnabled());
+        QCOMPARE(diag->debugLines.size(), 1);
+        QVERIFY(diag->debugLines[0].startsWith(QStringLiteral("Tarvisk err:Description : ")));
+        QVERIFY(diag->debugLines[0].endsWith(QStringLiteral("\r\nNumber : 0x5")));
+        QCOMPARE(drain(), QStringLiteral("0:1"));
+
+        // A key or twin whose name is not in the table: the critical box, nothing sent.
+        tp->show();
+        QVERIFY(QTest::qWaitForWindowExposed(tp));
+        click(tp->hardKey(7));
+        tp->leavePress()->setChecked(true);
+        click(tp->twin(7));
+        QCOMPARE(diag->boxes.size(), 3); // press, release, twin
+        for (const auto &box : std::as_const(diag->boxes))
+            QVERIFY(box.text.startsWith(QStringLiteral("[5]\r\n")));
+        QCOMPARE(drain(), QString());
+        QVERIFY(tp->twin(7)->isEnabled());
+        QVERIFY(tp->hardKey(7)->isEnabled());
+    }
+
     void hostedRefusesTheClose()
     {
         connectHosted(QStringLiteral("PendantType=-1"));

@@ -1,0 +1,151 @@
+// A standalone start end to end: Main with a command line, the real UDP link, the standard
+// pendant, and a test socket on 127.0.0.1 playing the robot controller.
+#include "common/diagnostics.h"
+#include "link/linkwire.h"
+#include "link/udplink.h"
+#include "pendant/frmtp.h"
+#include "pendant/pendants.h"
+#include "provider/provstate.h"
+#include "provider/startup.h"
+
+#include <QNetworkDatagram>
+#include <QTest>
+#include <QUdpSocket>
+
+using namespace tarvisk;
+
+class TestStandalone : public QObject
+{
+    Q_OBJECT
+
+    QUdpSocket *controller = nullptr;
+    QList<linkwire::Datagram> received;
+    frmTP *tp = nullptr;
+    UdpPendantLink *link = nullptr;
+
+    void pump()
+    {
+        while (controller->hasPendingDatagrams()) {
+            const QNetworkDatagram d = controller->receiveDatagram();
+            const linkwire::Decoded decoded = linkwire::decode(d.data());
+            if (decoded.status == linkwire::DecodeStatus::Ok)
+                received << decoded.datagram;
+        }
+    }
+
+    // The key states the controller got, heartbeats left out unless asked for.
+    QList<QByteArray> keyStates(bool withHeartbeats = false)
+    {
+        pump();
+        QList<QByteArray> out;
+        for (const auto &d : std::as_const(received)) {
+            if (d.kind == linkwire::Kind::Exec && d.command == QLatin1String("SetKeyState") &&
+                (withHeartbeats || !d.heartbeat))
+                out << *d.value.bytes();
+        }
+        return out;
+    }
+
+    void send(int number, const Variant &value, QUdpSocket *from = nullptr)
+    {
+        linkwire::Datagram d;
+        d.kind = linkwire::Kind::Message;
+        d.number = number;
+        d.value = value;
+        (from ? from : controller)->writeDatagram(linkwire::encode(d), QHostAddress::LocalHost, link->localPort());
+    }
+
+private slots:
+    void init()
+    {
+        resetProcessState();
+        registerPendantWindows();
+        received.clear();
+        controller = new QUdpSocket(this);
+        QVERIFY(controller->bind(QHostAddress::LocalHost, 0));
+        StartupEnvironment env;
+        env.commandLine = QStringLiteral("127.0.0.1 %1 127.0.0.1 0").arg(controller->localPort());
+        env.createLink = [] { return std::make_shared<UdpPendantLink>(); };
+        Main(env);
+        QVERIFY(g_Standalone);
+        link = static_cast<UdpPendantLink *>(g_TPComm.get());
+        QVERIFY(link && link->isOpen());
+        tp = static_cast<frmTP *>(existingPendantWindow(PendantKind::Standard));
+        QVERIFY(tp && tp->isVisible());
+        emit tp->firstConnectionTimer()->Timer(); // the 3 s wait, without waiting
+    }
+    void cleanup()
+    {
+        resetProcessState();
+        delete controller;
+        controller = nullptr;
+    }
+
+    void openingSequence()
+    {
+        QTRY_VERIFY_WITH_TIMEOUT((pump(), received.size() >= 3), 5000);
+        QCOMPARE(received[0].kind, linkwire::Kind::Hello);
+        QCOMPARE(received[0].name, QStringLiteral("TPComm"));
+        QCOMPARE(received[1].kind, linkwire::Kind::Set);
+        QCOMPARE(received[1].name, QStringLiteral("@Enabled"));
+        QCOMPARE(received[1].value, Variant(true));
+        // The default mode put the switch on MAN (code 4) at the first tick.
+        QCOMPARE(keyStates().first(), QByteArray("\x10\0\0\0\0\0\0\0", 8));
+    }
+
+    void okClickSetsThenClearsBit14()
+    {
+        QWidget *ok = tp->hardKey(7);
+        QTest::mousePress(ok, Qt::LeftButton, {}, ok->rect().center());
+        QTRY_VERIFY_WITH_TIMEOUT(keyStates().size() >= 2, 5000);
+        QCOMPARE(keyStates().last(), QByteArray("\x10\x40\0\0\0\0\0\0", 8));
+        QTest::mouseRelease(ok, Qt::LeftButton, {}, ok->rect().center());
+        QTRY_VERIFY_WITH_TIMEOUT(keyStates().size() >= 3, 5000);
+        QCOMPARE(keyStates().last(), QByteArray("\x10\0\0\0\0\0\0\0", 8));
+    }
+
+    void heartbeatResendsTheHeldState()
+    {
+        QTest::mousePress(tp->hardKey(5), Qt::LeftButton, {}, {5, 5}); // STOP, code 2
+        const QByteArray held("\x14\0\0\0\0\0\0\0", 8);
+        QTRY_VERIFY_WITH_TIMEOUT(keyStates(true).count(held) >= 3, 5000);
+        QTest::mouseRelease(tp->hardKey(5), Qt::LeftButton, {}, {5, 5});
+    }
+
+    void controllerMessagesDriveTheWindow()
+    {
+        send(257, Variant::array({2, 1}));
+        send(256, Variant(-1));
+        QTRY_VERIFY_WITH_TIMEOUT(tp->leds()->isLit(1) && tp->beeperIcon()->isVisible(), 5000);
+        send(257, Variant::array({1, 0}));
+        QTRY_VERIFY_WITH_TIMEOUT(!tp->leds()->isLit(0), 5000);
+        // A liveness check is answered with Empty.
+        send(0, Variant(5));
+        QTRY_VERIFY_WITH_TIMEOUT((pump(), std::any_of(received.begin(), received.end(),
+                                                      [](const auto &d) { return d.kind == linkwire::Kind::Reply; })),
+                                 5000);
+    }
+
+    void foreignAndMalformedDatagramsAreDropped()
+    {
+        QUdpSocket stranger;
+        QVERIFY(stranger.bind(QHostAddress::LocalHost, 0));
+        const quint64 before = link->counters().droppedForeign;
+        send(257, Variant::array({2, 1}), &stranger);
+        stranger.writeDatagram(QByteArray("\xff\x00garbage", 9), QHostAddress::LocalHost, link->localPort());
+        controller->writeDatagram(QByteArray("\xa1\x61k", 3), QHostAddress::LocalHost, link->localPort());
+        QTRY_VERIFY_WITH_TIMEOUT(link->counters().droppedForeign >= before + 2, 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(link->counters().droppedMalformed >= 1, 5000);
+        QVERIFY(!tp->leds()->isLit(1)); // the window is unchanged
+    }
+
+    void closingTheWindowClosesTheLink()
+    {
+        QVERIFY(tp->close());
+        QVERIFY(!g_TPComm);
+        QTRY_VERIFY_WITH_TIMEOUT((pump(), !received.isEmpty() && received.last().kind == linkwire::Kind::Close), 5000);
+    }
+};
+
+QTEST_MAIN(TestStandalone)
+#include "test_standalone.moc"

@@ -154,7 +154,8 @@ QString commandHelp()
         "                       [32, [text, x, y, frame, attributes]] text (frame & 100 framed,\n"
         "                                                             attributes & 1 inverted)\n"
         "                       [48, [x1, y1, x2, y2]] line   [49, [x1, y1, x2, y2]] box\n"
-        "                       display units, 126 x 62 visible, a wide character 8 x 8\n"
+        "                       display units, 126 x 62 visible, a wide character 8 x 8;\n"
+        "                       draw checks this shape, msg 259 sends any value as it is\n"
         "  msg NUMBER [json]  any message; without a value it carries Empty (msg 0 asks for a reply)\n"
         "  sleep MS           pause the following commands of this input\n"
         "  wait               pause the following commands until a pendant is connected\n"
@@ -162,8 +163,9 @@ QString commandHelp()
         "  counters           print what was received, sent and ignored\n"
         "  help               print this list\n"
         "  quit               end the controller\n"
-        "JSON to values: integers -> Long (32-bit), other numbers -> Double, strings -> String,\n"
-        "true/false -> Boolean, null -> Null, arrays -> Array (nested alike); objects are refused.\n"
+        "JSON to values: integers (written without fraction or exponent) -> Long (32-bit),\n"
+        "other numbers -> Double, strings -> String, true/false -> Boolean, null -> Null,\n"
+        "arrays -> Array (nested alike); objects are refused.\n"
         "Received values print in the same form; Empty, Byte(n), Integer(n), Single(x) and\n"
         "bytes(hex) mark the types JSON has no word for.\n");
 }

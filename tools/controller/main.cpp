@@ -126,7 +126,7 @@ int main(int argc, char **argv)
     const QCommandLineOption miniOption(QStringLiteral("mini"), QStringLiteral("Mini pendant: MP_KEY_ names."));
     const QCommandLineOption demoOption(QStringLiteral("demo"), QStringLiteral("Answer keys like a controller."));
     const QCommandLineOption scriptOption(QStringLiteral("script"),
-                                          QStringLiteral("Run the commands of this file (before standard input)."),
+                                          QStringLiteral("Run the commands of this file (beside standard input)."),
                                           QStringLiteral("file"));
     const QCommandLineOption quietOption(QStringLiteral("quiet"),
                                          QStringLiteral("No event lines; answers and errors only."));

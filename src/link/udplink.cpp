@@ -304,6 +304,15 @@ void UdpPendantLink::Close()
     if (!m_socket)
         return;
     m_heartbeat.stop();
+    // A controller that misses the close must not keep a key held: the last state it hears
+    // from a closing pendant holds no key.
+    if (!m_keyState.isEmpty() && m_keyState.count('\0') != m_keyState.size()) {
+        linkwire::Datagram last;
+        last.kind = linkwire::Kind::Exec;
+        last.command = QStringLiteral("SetKeyState");
+        last.value = Variant(QByteArray(8, '\0'));
+        send(last);
+    }
     linkwire::Datagram d;
     d.kind = linkwire::Kind::Close;
     send(d);

@@ -439,8 +439,21 @@ bool frmMiniTP::dispatchLinkMessage(int32_t number, Variant &value)
     }
 }
 
+void frmMiniTP::letGoOfControls(const QList<int32_t> &codes)
+{
+    for (int i = 0; i < kKeyCount; ++i) {
+        if (cmdHardKey[i]->isDown() && g_MPKeyTable && g_MPKeyTable->contains(keyName(i)) &&
+            codes.contains(keyCode(i))) {
+            cmdHardKey[i]->setDown(false);
+            chkHardKey[i]->setEnabled(true);
+        }
+    }
+}
+
 void frmMiniTP::showLatchView(bool shown)
 {
+    if (shown)
+        releaseHeldKeys(); // a push key hidden while pressed never sees its release
     m_latchView = shown;
     for (int i = 0; i < kKeyCount; ++i) {
         cmdHardKey[i]->setVisible(!shown);

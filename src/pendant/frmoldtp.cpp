@@ -342,7 +342,7 @@ void frmOldTP::chkHardKey_Click(int index, bool checked)
     try {
         const int32_t code = g_TPKeyTable->Item(chkHardKey[index]->property("Tag").toString());
         if (checked) {
-            keys().press(code);
+            keys().press(code, PendantKeys::Hold::Kept);
             cmdHardKey[index]->setEnabled(false);
         } else {
             keys().release(code);
@@ -353,10 +353,31 @@ void frmOldTP::chkHardKey_Click(int index, bool checked)
     }
 }
 
+void frmOldTP::letGoOfControls(const QList<int32_t> &codes)
+{
+    for (int i = 0; i < kKeyCount; ++i) {
+        if (cmdHardKey[i]->isDown() && g_TPKeyTable && g_TPKeyTable->contains(m_keyNames[i]) &&
+            codes.contains(keyCode(i))) {
+            cmdHardKey[i]->setDown(false);
+            chkHardKey[i]->setEnabled(true);
+        }
+    }
+    m_keyDown.fill(false);
+    if (sldJog->value() != 0 || sldJog->isSliderDown()) {
+        tmrJog->setEnabled(false);
+        m_inJogChange = true;
+        sldJog->setSliderDown(false);
+        sldJog->setValue(0);
+        m_inJogChange = false;
+    }
+}
+
 void frmOldTP::showLatchView(bool twins)
 {
     if (!isLoaded())
         return;
+    if (twins)
+        releaseHeldKeys(); // a push key hidden while pressed never sees its release
     m_latchView = twins;
     for (int i = 0; i < kKeyCount; ++i) {
         cmdHardKey[i]->setVisible(!twins);
@@ -415,21 +436,7 @@ void frmOldTP::jogTick()
     const int32_t down = g_TPKeyTable->Item(QStringLiteral("TP_KEY_JOG_DOWN"));
     const int32_t up = g_TPKeyTable->Item(QStringLiteral("TP_KEY_JOG_UP"));
     PendantKeys &k = keys();
-    const bool downHeld = k.model().remove(down);
-    const bool upHeld = k.model().remove(up);
-    if (g_Standalone) {
-        if (downHeld || upHeld)
-            k.sendBitmap();
-    } else {
-        if (downHeld) {
-            k.sendKeyMessage(2, down);
-            k.sendKeyMessage(3, down);
-        }
-        if (upHeld) {
-            k.sendKeyMessage(2, up);
-            k.sendKeyMessage(3, up);
-        }
-    }
+    k.releaseHeld({down, up});
     if (value == -1)
         k.press(up);
     else if (value == 1)

@@ -58,6 +58,7 @@ public:
 
 protected:
     void buildControls() override;
+    void letGoOfControls(const QList<int32_t> &codes) override;
     void enableKeys() override;
     void selectSwitchPosition(int position) override;
     void setModeSwitchVisible(bool visible) override;

@@ -296,6 +296,14 @@ void frmTP::picHardKey_MouseUp(int index, Qt::MouseButton button, QPointF pos, Q
     keys().release(keyCode(index));
 }
 
+void frmTP::letGoOfControls(const QList<int32_t> &codes)
+{
+    for (int i = 0; i < kKeyCount; ++i) {
+        if (g_TPKeyTable && g_TPKeyTable->contains(m_keyNames[i]) && codes.contains(keyCode(i)))
+            m_keyButtons[i]->Refresh();
+    }
+}
+
 void frmTP::m_jogDial_Change(float &value)
 {
     try {

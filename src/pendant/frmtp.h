@@ -50,6 +50,7 @@ protected:
     void selectSwitchPosition(int position) override;
     void setModeSwitchVisible(bool visible) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
+    void letGoOfControls(const QList<int32_t> &codes) override;
 
 private:
     void buildKeys();

@@ -79,9 +79,14 @@ void PendantKeys::sendKeyMessage(int32_t number, int32_t code)
     sendHostMessage(number, Variant::array({Variant(code), Variant(m_model.inprocFlag(code))}));
 }
 
-void PendantKeys::press(int32_t code)
+void PendantKeys::press(int32_t code, Hold hold)
 {
     m_model.add(code);
+    m_letGo.remove(code);
+    if (hold == Hold::Kept)
+        m_kept.insert(code);
+    else
+        m_kept.remove(code);
     if (g_Standalone)
         sendBitmap();
     else
@@ -90,6 +95,9 @@ void PendantKeys::press(int32_t code)
 
 void PendantKeys::release(int32_t code)
 {
+    m_kept.remove(code);
+    if (m_letGo.remove(code) && !m_model.isHeld(code))
+        return;
     m_model.remove(code);
     if (g_Standalone) {
         sendBitmap();
@@ -115,29 +123,43 @@ bool PendantKeys::selectSwitch(int16_t position, int32_t key)
     return true;
 }
 
-void PendantKeys::jogChange(float value, int32_t downCode, int32_t upCode)
+void PendantKeys::releaseHeld(std::initializer_list<int32_t> codes)
 {
-    const bool downHeld = m_model.remove(downCode);
-    const bool upHeld = m_model.remove(upCode);
-    if (g_Standalone) {
-        if (downHeld || upHeld)
-            sendBitmap();
-    } else {
-        for (auto [held, code] : {std::pair{downHeld, downCode}, std::pair{upHeld, upCode}}) {
-            if (held) {
-                sendKeyMessage(2, code);
-                sendKeyMessage(3, code);
-            }
-        }
+    QList<int32_t> held;
+    for (int32_t code : codes) {
+        m_kept.remove(code);
+        if (m_model.remove(code))
+            held << code;
     }
-    press(value > 0 ? downCode : upCode);
+    if (g_Standalone) {
+        if (!held.isEmpty())
+            sendBitmap();
+        return;
+    }
+    for (int32_t code : held) {
+        sendKeyMessage(2, code);
+        sendKeyMessage(3, code);
+    }
 }
 
-void PendantKeys::releaseAll()
+void PendantKeys::jogChange(float value, int32_t downCode, int32_t upCode)
 {
-    const QList<int32_t> held = m_model.heldKeys();
-    for (int32_t code : held)
+    releaseHeld({downCode, upCode});
+    press(value > 0 ? downCode : upCode, Hold::Kept);
+}
+
+QList<int32_t> PendantKeys::releaseTransient()
+{
+    QList<int32_t> transient;
+    for (int32_t code : m_model.heldKeys()) {
+        if (!m_kept.contains(code))
+            transient << code;
+    }
+    for (int32_t code : transient) {
         release(code);
+        m_letGo.insert(code);
+    }
+    return transient;
 }
 
 } // namespace tarvisk

@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QList>
+#include <QSet>
 
 #include <cstdint>
 #include <functional>
@@ -60,17 +61,26 @@ public:
     // The window's link, empty in hosted mode.
     std::shared_ptr<IPendantLink> m_TPComm;
 
+    // How long a key stays held: while the user holds it (a mouse press on a key), or until
+    // it is let go on purpose (a jog key after a drag, a latched twin).
+    enum class Hold { Transient, Kept };
+
     // Holds a key and reports the press (message 1, or the bitmap).
-    void press(int32_t code);
-    // Lets a key go and reports the release (messages 2 then 3, or the bitmap).
+    void press(int32_t code, Hold hold = Hold::Transient);
+    // Lets a key go and reports the release (messages 2 then 3, or the bitmap). The late
+    // release of a key that releaseTransient() already let go is not reported again.
     void release(int32_t code);
+    // Lets go of the held ones among the codes: the bitmap once, or 2 and 3 for each in order.
+    void releaseHeld(std::initializer_list<int32_t> codes);
     // Chooses switch position p with its key; false when p is already chosen.
     // Hosted: message 2 with the new key (when above 0), then 1 and 3.
     bool selectSwitch(int16_t position, int32_t key);
     // A jog dial turn: the held jog key is released and the one for the direction pressed.
     void jogChange(float value, int32_t downCode, int32_t upCode);
-    // Releases every held key, reporting each (the mode switch stays).
-    void releaseAll();
+    // Lets go of every transient key, reporting each, and returns them; kept keys and the
+    // mode switch stay. For the ways out of a press that never see its release.
+    QList<int32_t> releaseTransient();
+    bool isKept(int32_t code) const { return m_kept.contains(code); }
 
     // The link's "SetKeyState" with the current bitmap; a missing link fails with 91.
     void sendBitmap();
@@ -79,6 +89,8 @@ public:
 
 private:
     KeyStateModel m_model;
+    QSet<int32_t> m_kept;
+    QSet<int32_t> m_letGo; // released by releaseTransient, their own release still to come
 };
 
 } // namespace tarvisk

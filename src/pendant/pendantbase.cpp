@@ -8,6 +8,7 @@
 
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QCoreApplication>
 
 namespace tarvisk {
 
@@ -16,6 +17,7 @@ PendantWindowBase::PendantWindowBase(const QString &formName, QWidget *parent)
     , m_formName(formName)
 {
     setAttribute(Qt::WA_QuitOnClose, true);
+    connect(qApp, &QCoreApplication::aboutToQuit, this, &PendantWindowBase::releaseHeldKeys);
 }
 
 PendantWindowBase::~PendantWindowBase()
@@ -70,8 +72,36 @@ void PendantWindowBase::addControl(QWidget *control)
     m_controls << control;
 }
 
+void PendantWindowBase::releaseHeldKeys()
+{
+    if (!m_loaded)
+        return;
+    try {
+        const QList<int32_t> released = m_keys.releaseTransient();
+        if (!released.isEmpty())
+            letGoOfControls(released);
+    } catch (const ProvError &e) {
+        debugPrint(QStringLiteral("releaseHeldKeys of Form ") + m_formName + QStringLiteral(": ") + e.description());
+    }
+}
+
+void PendantWindowBase::hideEvent(QHideEvent *event)
+{
+    releaseHeldKeys();
+    QWidget::hideEvent(event);
+}
+
+void PendantWindowBase::changeEvent(QEvent *event)
+{
+    if (event->type() == QEvent::ActivationChange && !isActiveWindow())
+        releaseHeldKeys();
+    QWidget::changeEvent(event);
+}
+
 void PendantWindowBase::enableEveryControl(bool enabled)
 {
+    if (!enabled)
+        releaseHeldKeys();
     for (const QPointer<QWidget> &c : std::as_const(m_controls)) {
         if (c)
             c->setEnabled(enabled);
@@ -235,6 +265,7 @@ void PendantWindowBase::onLinkMessage(ILinkMessage &message, qint32)
 
 void PendantWindowBase::unloadHandling()
 {
+    releaseHeldKeys();
     if (g_Standalone && closesLinkOnUnload()) {
         detachLink();
         m_keys.m_TPComm.reset();

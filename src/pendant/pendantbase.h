@@ -62,6 +62,14 @@ protected:
     // Hook for the window's own unload handling, after the link is dealt with.
     virtual void unloadControls() {}
 
+    // Lets go of every key the user holds (not those kept on purpose), reports the releases and
+    // resets the looks. Runs on every way out of a press whose release may never come: the
+    // window hidden, disabled, closed, unloaded or deactivated, and the process quitting.
+    void releaseHeldKeys();
+    // The window's part of that: the looks of the released keys, and any control that would
+    // press them again (a slider held off centre).
+    virtual void letGoOfControls(const QList<int32_t> &codes) { Q_UNUSED(codes); }
+
     // The state selector, created by the window at its place with the four entries.
     QComboBox *createStateSelector(QWidget *parent, const QRect &geometryTwips);
     // Registers a control whose enabled flag follows "enable every control".
@@ -71,6 +79,8 @@ protected:
     static void reportTimerError(const ProvError &e);
 
     void closeEvent(QCloseEvent *event) override;
+    void hideEvent(QHideEvent *event) override;
+    void changeEvent(QEvent *event) override;
 
     // Default mode 1 -> position 1, 2 -> 2, 3 -> 0, anything else none.
     static int switchPositionForMode(int32_t mode);

@@ -305,6 +305,28 @@ private slots:
         QVERIFY(m_diag->boxes.isEmpty());
     }
 
+    void ctrlWhileAKeyIsHeldLetsTheKeyGo()
+    {
+        frmMiniTP *w = connectHosted();
+        QVERIFY(w);
+        emit w->firstConnectionTimer()->Timer();
+        drain(*m_controller);
+        QPushButton *ok = w->hardKey(kOK);
+        QTest::mousePress(ok, Qt::LeftButton);
+        drain(*m_controller);
+        // The latch view hides the pressed key, whose release would never come.
+        QTest::keyPress(w, Qt::Key_Control);
+        QStringList got;
+        for (const Msg &m : drain(*m_controller))
+            got << QStringLiteral("%1:%2").arg(m.number).arg(m.value.toLong());
+        QCOMPARE(got, (QStringList{QStringLiteral("2:14"), QStringLiteral("3:14")}));
+        QVERIFY(!ok->isDown());
+        QVERIFY(w->hardKeyTwin(kOK)->isEnabled());
+        QTest::keyRelease(w, Qt::Key_Control);
+        QTest::mouseRelease(ok, Qt::LeftButton);
+        QVERIFY(drain(*m_controller).isEmpty());
+    }
+
     void keyMissingFromTheTableReportsAndSendsNothing()
     {
         frmMiniTP *w = connectHosted();

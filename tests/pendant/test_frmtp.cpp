@@ -443,6 +443,41 @@ private slots:
         g_Controller = controller;
     }
 
+    void heldKeysAreLetGoWhenTheWindowHides()
+    {
+        connectHosted(QStringLiteral(""));
+        drag({0, 20, 45}); // jog up stays held on purpose
+        drain();
+        QWidget *ok = tp->hardKey(7);
+        QTest::mousePress(ok, Qt::LeftButton, {}, ok->rect().center());
+        drain();
+        Variant r;
+        QCOMPARE(controller->FinalExecute(QStringLiteral("hide"), Variant(), r), 0);
+        QCOMPARE(toText(drain()), toText({{2, Variant(14), ""}, {3, Variant(14), ""}}));
+        QVERIFY(!tp->keyButton(7)->CheckKeyDown());
+        QVERIFY(tp->keys().model().isHeld(32));
+        // The late release of the mouse reports nothing more.
+        QTest::mouseRelease(ok, Qt::LeftButton, {}, ok->rect().center());
+        QVERIFY(drain().isEmpty());
+        // The next press is a press again.
+        controller->FinalExecute(QStringLiteral("show"), Variant(), r);
+        click(ok);
+        QCOMPARE(toText(drain()), toText({{1, Variant(14), ""}, {2, Variant(14), ""}, {3, Variant(14), ""}}));
+    }
+
+    void heldKeysAreLetGoBeforeTheWindowIsDisabled()
+    {
+        connectHosted(QStringLiteral(""));
+        drain();
+        QTest::mousePress(tp->hardKey(0), Qt::LeftButton, {}, {5, 5});
+        drain();
+        tp->stateSelector()->setCurrentIndex(0);
+        emit tp->stateSelector()->activated(0);
+        QCOMPARE(toText(drain()), toText({{2, Variant(6), ""}, {3, Variant(6), ""}, {0, Variant(0), ""}}));
+        QTest::mouseRelease(tp->hardKey(0), Qt::LeftButton, {}, {5, 5});
+        QVERIFY(drain().isEmpty());
+    }
+
     void firstTickErrorsGoToTheDebugOutput()
     {
         CapturingDiagnostics capture;
@@ -500,8 +535,11 @@ private slots:
         QCOMPARE(capture.boxes[0].text, QStringLiteral("[D]\r\nType mismatch"));
         FakeMessage other(999, Variant(1));
         emit link->OnMessage(other, 0);
-        // The user's close closes the link.
+        // The user's close lets go of a held key, then closes the link.
+        QTest::mousePress(tp->hardKey(7), Qt::LeftButton, {}, {5, 5});
+        QVERIFY(bitSet(link->bitmaps.last(), 14));
         QVERIFY(tp->close());
+        QVERIFY(!bitSet(link->bitmaps.last(), 14));
         QCOMPARE(link->closes, 1);
         QVERIFY(!g_TPComm);
     }

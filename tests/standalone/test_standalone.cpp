@@ -141,9 +141,12 @@ private slots:
 
     void closingTheWindowClosesTheLink()
     {
+        QTest::mousePress(tp->hardKey(5), Qt::LeftButton, {}, {5, 5});
         QVERIFY(tp->close());
         QVERIFY(!g_TPComm);
         QTRY_VERIFY_WITH_TIMEOUT((pump(), !received.isEmpty() && received.last().kind == linkwire::Kind::Close), 5000);
+        // The last key state before the close holds nothing, not even the switch.
+        QCOMPARE(keyStates(true).last(), QByteArray(8, '\0'));
     }
 };
 

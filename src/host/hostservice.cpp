@@ -78,7 +78,8 @@ HostService::HostService(const QDBusConnection &connection, QObject *parent)
 HostService::~HostService()
 {
     m_finished = true;
-    disconnect(m_dispatcherHook);
+    for (const QMetaObject::Connection &hook : std::as_const(m_dispatcherHooks))
+        disconnect(hook);
     if (QCoreApplication *app = QCoreApplication::instance())
         app->removeEventFilter(this);
     // The objects are children of the service and go with it; a connected controller is
@@ -124,10 +125,14 @@ bool HostService::start()
     }
     m_ownsName = true;
     m_started = true;
-    // Messages are queued by window events and timers; the queues are looked at each time the
-    // event loop is about to wait, so one MessageQueued covers everything a turn queued.
-    if (QAbstractEventDispatcher *dispatcher = QAbstractEventDispatcher::instance(thread()))
-        m_dispatcherHook = connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, this, &HostService::noteQueues);
+    // Messages are queued by window events and timers; the queues are looked at on every turn of
+    // the event loop (before it waits, and on each pass of a loop that does not wait), so one
+    // MessageQueued covers what a turn queued.
+    if (QAbstractEventDispatcher *dispatcher = QAbstractEventDispatcher::instance(thread())) {
+        m_dispatcherHooks << connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, this,
+                                     &HostService::noteQueues);
+        m_dispatcherHooks << connect(dispatcher, &QAbstractEventDispatcher::awake, this, &HostService::noteQueues);
+    }
     // Qt reports no loss of the bus; a service whose bus went away has no client left.
     m_busCheck.start();
     if (QCoreApplication *app = QCoreApplication::instance())

@@ -98,7 +98,7 @@ private:
     bool m_finished = false;
     QTimer m_grace;
     QTimer m_busCheck;
-    QMetaObject::Connection m_dispatcherHook;
+    QList<QMetaObject::Connection> m_dispatcherHooks;
 };
 
 } // namespace tarvisk

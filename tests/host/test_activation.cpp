@@ -1,0 +1,194 @@
+// The built program as the bus starts it: a private bus whose service folder holds the generated
+// activation file, and only outside clients (gdbus, tarvisk-client, a second tarvisk).
+#include "host/privatebus.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QTest>
+
+#include <csignal>
+#include <sys/types.h>
+
+using namespace tarvisk::testing;
+
+namespace {
+
+const QString kName = QStringLiteral("ZephProv.Halvex.Tarvisk");
+const QString kRoot = QStringLiteral("/ZephProv/Halvex/Tarvisk");
+
+QString firstMatch(const QString &text, const QString &pattern)
+{
+    const QRegularExpressionMatch m = QRegularExpression(pattern).match(text);
+    return m.hasMatch() ? m.captured(1) : QString();
+}
+
+bool processAlive(qint64 pid)
+{
+    return pid > 0 && ::kill(pid_t(pid), 0) == 0;
+}
+
+} // namespace
+
+class TestActivation : public QObject
+{
+    Q_OBJECT
+
+    PrivateBus bus;
+
+    RunResult gdbus(const QString &path, const QString &method, const QStringList &arguments = {})
+    {
+        return runProgram(QStringLiteral("gdbus"),
+                          QStringList{QStringLiteral("call"), QStringLiteral("--session"), QStringLiteral("-d"), kName,
+                                      QStringLiteral("-o"), path, QStringLiteral("-m"), method} +
+                              arguments,
+                          bus.environment());
+    }
+
+    RunResult busCall(const QString &method, const QString &argument)
+    {
+        return runProgram(QStringLiteral("gdbus"),
+                          {QStringLiteral("call"), QStringLiteral("--session"), QStringLiteral("-d"),
+                           QStringLiteral("org.freedesktop.DBus"), QStringLiteral("-o"),
+                           QStringLiteral("/org/freedesktop/DBus"), QStringLiteral("-m"),
+                           QStringLiteral("org.freedesktop.DBus.") + method, argument},
+                          bus.environment());
+    }
+
+    bool nameOwned() { return busCall(QStringLiteral("NameHasOwner"), kName).out.contains(u"true"); }
+
+    qint64 providerPid()
+    {
+        return firstMatch(busCall(QStringLiteral("GetConnectionUnixProcessID"), kName).out,
+                          QStringLiteral("\\(uint32 (\\d+),\\)"))
+            .toLongLong();
+    }
+
+    QString execute(const QString &controller, const QString &command)
+    {
+        return gdbus(controller, QStringLiteral("ZephProv.IProviderController.FinalExecute"),
+                     {command, QStringLiteral("(0x45, <byte 0>)")})
+            .out.trimmed();
+    }
+
+private slots:
+    void initTestCase()
+    {
+        const QString services = qEnvironmentVariable("TARVISK_SERVICE_DIR");
+        QVERIFY2(QFileInfo::exists(services + QStringLiteral("/ZephProv.Halvex.Tarvisk.service")),
+                 qPrintable(services));
+        QString error;
+        QVERIFY2(bus.start({services}, &error), qPrintable(error));
+    }
+
+    void cleanupTestCase() { bus.stop(); }
+
+    void activationConnectShowAndDisconnect()
+    {
+        QVERIFY(!nameOwned());
+        // The first call starts the program; the bus itself holds the controller, since every
+        // gdbus call is a connection of its own.
+        const RunResult created = gdbus(kRoot, QStringLiteral("ZephProv.Halvex.Tarvisk.Provider.CreateController"),
+                                        {QStringLiteral("org.freedesktop.DBus")});
+        QVERIFY2(created.exitCode == 0, qPrintable(created.err));
+        const QString controller = firstMatch(created.out, QStringLiteral("'(/[^']+)'"));
+        QVERIFY(!controller.isEmpty());
+        const qint64 pid = providerPid();
+        QVERIFY(processAlive(pid));
+        QCOMPARE(QFileInfo(QStringLiteral("/proc/%1/exe").arg(pid)).canonicalFilePath(),
+                 QFileInfo(qEnvironmentVariable("TARVISK_EXE")).canonicalFilePath());
+
+        const RunResult connected =
+            gdbus(controller, QStringLiteral("ZephProv.IProviderController.FinalConnect"),
+                  {QStringLiteral("(0x61, <@a(yv) [(0x45, <byte 0>), (0x73, <'PendantType=0, StateDestination=x'>), "
+                                  "(0x45, <byte 0>)]>)")});
+        QVERIFY2(connected.out.startsWith(u"(0, "), qPrintable(connected.out + connected.err));
+        QCOMPARE(execute(controller, QStringLiteral("getvisible")), QStringLiteral("(0, (byte 0x62, <false>))"));
+        QCOMPARE(execute(controller, QStringLiteral("show")), QStringLiteral("(0, (byte 0x45, <byte 0x00>))"));
+        QCOMPARE(execute(controller, QStringLiteral("getvisible")), QStringLiteral("(0, (byte 0x62, <true>))"));
+
+        // A second start while the name is taken says so and fails.
+        const RunResult second =
+            runProgram(qEnvironmentVariable("TARVISK_EXE"), {QStringLiteral("--automation")}, bus.environment());
+        QVERIFY(second.finished);
+        QVERIFY(second.exitCode != 0);
+        QVERIFY2(second.err.contains(QStringLiteral("the bus name ZephProv.Halvex.Tarvisk is owned already")),
+                 qPrintable(second.err));
+        QCOMPARE(providerPid(), pid);
+
+        // The final message 0 stays fetchable after FinalDisconnect.
+        QCOMPARE(gdbus(controller, QStringLiteral("ZephProv.IProviderController.FinalDisconnect")).out.trimmed(),
+                 QStringLiteral("(0,)"));
+        QCOMPARE(execute(controller, QStringLiteral("getvisible")), QStringLiteral("(0, (byte 0x62, <false>))"));
+        QStringList numbersAndValues;
+        QStringList messages;
+        for (int i = 0; i < 50; ++i) {
+            const QString path =
+                firstMatch(gdbus(controller, QStringLiteral("ZephProv.IProviderController.GetMessage")).out,
+                           QStringLiteral("objectpath '([^']+)'"));
+            if (path == u"/" || path.isEmpty())
+                break;
+            messages << path;
+            numbersAndValues
+                << gdbus(path, QStringLiteral("ZephProv.IProviderMessage.FinalGetNumber")).out.trimmed() + u' ' +
+                       gdbus(path, QStringLiteral("ZephProv.IProviderMessage.FinalGetValue")).out.trimmed();
+        }
+        QVERIFY(numbersAndValues.size() >= 2);
+        // Addressed and general copies of state 0 (Integer 0) come last.
+        QCOMPARE(numbersAndValues.mid(numbersAndValues.size() - 2),
+                 (QStringList{QStringLiteral("(0, 0) (0, (byte 0x6e, <int16 0>))"),
+                              QStringLiteral("(0, 0) (0, (byte 0x6e, <int16 0>))")}));
+
+        // Releasing everything ends the program.
+        for (const QString &m : std::as_const(messages))
+            QCOMPARE(gdbus(m, QStringLiteral("ZephProv.Halvex.Tarvisk.Handle.Release")).exitCode, 0);
+        QVERIFY(nameOwned());
+        QCOMPARE(gdbus(controller, QStringLiteral("ZephProv.Halvex.Tarvisk.Handle.Release")).exitCode, 0);
+        QTRY_VERIFY_WITH_TIMEOUT(!processAlive(pid), 10000);
+        QVERIFY(!nameOwned());
+    }
+
+    void callerHeldObjectsGoWithTheCall()
+    {
+        // Held by the gdbus connection, the controller goes when that call's connection ends; the
+        // program then has nothing left and ends too.
+        const RunResult created =
+            gdbus(kRoot, QStringLiteral("ZephProv.Halvex.Tarvisk.Provider.CreateController"), {QStringLiteral("")});
+        const QString controller = firstMatch(created.out, QStringLiteral("'(/[^']+)'"));
+        QVERIFY2(!controller.isEmpty(), qPrintable(created.err));
+        const qint64 pid = providerPid();
+        if (pid != 0)
+            QTRY_VERIFY_WITH_TIMEOUT(!processAlive(pid), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(!nameOwned(), 10000);
+    }
+
+    void tarviskClientDrivesTheActivatedProgram()
+    {
+        const RunResult r =
+            runProgram(qEnvironmentVariable("TARVISK_CLIENT"),
+                       {QStringLiteral("--options"), QStringLiteral("PendantType=0"), QStringLiteral("getvisible"),
+                        QStringLiteral("show"), QStringLiteral("getvisible"), QStringLiteral("beep 500"),
+                        QStringLiteral("getkeystate"), QStringLiteral("--timeout"), QStringLiteral("3")},
+                       bus.environment());
+        QVERIFY2(r.finished && r.exitCode == 0, qPrintable(r.err));
+        const QStringList lines = r.out.split(u'\n', Qt::SkipEmptyParts);
+        QVERIFY2(lines.size() >= 4, qPrintable(r.out));
+        QCOMPARE(lines.mid(0, 2),
+                 (QStringList{QStringLiteral("getvisible\tfalse"), QStringLiteral("getvisible\ttrue")}));
+        QVERIFY2(QRegularExpression(QStringLiteral("^getkeystate\tB:[0-9a-f]{16}$")).match(lines.at(2)).hasMatch(),
+                 qPrintable(lines.at(2)));
+        // Following for three seconds: "CONNECT" after the first-connection tick, the final 0 last.
+        QCOMPARE(lines.at(3), QStringLiteral("0\t1\t17\t\t0"));
+        QCOMPARE(lines.last(), QStringLiteral("0\tn:0\t17\t\t0"));
+
+        // A failing command is reported with its status.
+        const RunResult failed = runProgram(qEnvironmentVariable("TARVISK_CLIENT"),
+                                            {QStringLiteral("lcd 1"), QStringLiteral("show")}, bus.environment());
+        QCOMPARE(failed.exitCode, 1);
+        QVERIFY2(failed.err.contains(QStringLiteral("\"lcd\" failed with status 438")), qPrintable(failed.err));
+        QTRY_VERIFY_WITH_TIMEOUT(!nameOwned(), 10000);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestActivation)
+#include "test_activation.moc"

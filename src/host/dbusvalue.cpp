@@ -313,6 +313,11 @@ bool decodeTagged(uint8_t t, const QVariant &content, Variant &out, QString &err
         QString s;
         if (!take(t, content, "s", s, error))
             return false;
+        // The bus never delivers one; refused here too, so what decodes can always be sent back.
+        if (s.contains(QChar(0))) {
+            error = QStringLiteral("tag %1: a text with a NUL character").arg(tagText(t));
+            return false;
+        }
         out = Variant(s);
         return true;
     }

@@ -25,7 +25,8 @@
 //
 // Reading is strict: the content must have the D-Bus type the tag names (only Empty and Null take
 // any content), a Single must lie within the float range, and arrays may nest at most
-// kMaxArrayDepth deep. Objects never cross the bus.
+// kMaxArrayDepth deep. Objects never cross the bus. Whatever decodes is transferable, so it can
+// always be sent back.
 namespace tarvisk::dbusvalue {
 
 namespace tag {

@@ -217,6 +217,8 @@ private slots:
         QTest::newRow("Single as int") << int(tag::Single) << QVariant::fromValue(1) << "content d, not i";
         QTest::newRow("Single too large") << int(tag::Single) << QVariant::fromValue(1e300) << "Single range";
         QTest::newRow("Double as text") << int(tag::Double) << QVariant::fromValue(QStringLiteral("1")) << "not s";
+        QTest::newRow("String with NUL") << int(tag::String)
+                                         << QVariant::fromValue(QStringLiteral("a") + QChar(0) + u'b') << "NUL";
         QTest::newRow("String as bytes") << int(tag::String) << QVariant::fromValue(QByteArray("x")) << "not ay";
         QTest::newRow("ByteArray as text")
             << int(tag::ByteArray) << QVariant::fromValue(QStringLiteral("x")) << "content ay, not s";

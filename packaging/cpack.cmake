@@ -1,0 +1,42 @@
+# The Debian package, built with `cpack -G DEB` in the build tree. Included from the top level,
+# so that CPackConfig.cmake lands at the top of the build tree.
+
+set(CPACK_PACKAGE_NAME tarvisk)
+set(CPACK_PACKAGE_VENDOR "Tarvisk developers")
+set(CPACK_PACKAGE_CONTACT "Tarvisk developers <tarvisk@localhost>")
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "teach pendant emulator for robot controllers")
+set(CPACK_PACKAGE_DESCRIPTION
+    "Tarvisk draws the hand-held teach pendant of an industrial robot controller on the desktop\n"
+    "and turns mouse work on it into key states. Standalone, it talks to the controller over UDP;\n"
+    "hosted, a client program drives it through provider objects on the D-Bus session bus.\n"
+    "Includes tarvisk-client (a D-Bus client) and tarvisk-controller (a virtual controller).")
+string(REPLACE ";" "" CPACK_PACKAGE_DESCRIPTION "${CPACK_PACKAGE_DESCRIPTION}")
+set(CPACK_STRIP_FILES ON)
+
+# Paths written into installed files (the activation file's Exec, the manual pages) follow the
+# install prefix at install time; with DESTDIR staging that prefix is the package's own /usr.
+set(CPACK_SET_DESTDIR ON)
+set(CPACK_INSTALL_PREFIX /usr)
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SECTION devel)
+set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "${CPACK_PACKAGE_DESCRIPTION_SUMMARY}\n${CPACK_PACKAGE_DESCRIPTION}")
+
+# What the programs need at run time and no library link shows: the platform plugins, the
+# fonts the pendant is drawn with, and the bus that starts the hosted provider.
+set(tarvisk_runtime_packages "qt6-qpa-plugins, fonts-dejavu-core, fonts-dejavu-extra, unifont, dbus")
+find_program(TARVISK_DPKG_SHLIBDEPS dpkg-shlibdeps)
+if(TARVISK_DPKG_SHLIBDEPS)
+  # The libraries' packages and versions come from the binaries themselves.
+  set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+  set(CPACK_DEBIAN_PACKAGE_DEPENDS "${tarvisk_runtime_packages}")
+else()
+  set(CPACK_DEBIAN_PACKAGE_DEPENDS
+      "libqt6widgets6 (>= 6.4), libqt6network6 (>= 6.4), libqt6dbus6 (>= 6.4), ${tarvisk_runtime_packages}")
+endif()
+
+set(CPACK_GENERATOR DEB)
+include(CPack)

@@ -1,0 +1,20 @@
+# Installs one file configured at install time, so that the paths written into it name the
+# prefix actually installed to (`cmake --install --prefix`, or /usr inside the Debian package),
+# not the prefix the build tree was configured with.
+#
+# The caller (an install(CODE) snippet) sets:
+#   tarvisk_template     the @VAR@ template
+#   tarvisk_output       where the configured file is written in the build tree
+#   tarvisk_destination  its folder, relative to the prefix
+#   tarvisk_bindir, tarvisk_datadir  the programs' and the data's folders, relative to the prefix
+# Variables offered to the template: TARVISK_SERVICE_EXEC, TARVISK_FULL_BINDIR,
+# TARVISK_FULL_DATADIR, plus whatever the snippet sets itself.
+
+if(NOT IS_ABSOLUTE "${CMAKE_INSTALL_PREFIX}")
+  message(FATAL_ERROR "install prefix \"${CMAKE_INSTALL_PREFIX}\" is not an absolute path")
+endif()
+set(TARVISK_FULL_BINDIR "${CMAKE_INSTALL_PREFIX}/${tarvisk_bindir}")
+set(TARVISK_FULL_DATADIR "${CMAKE_INSTALL_PREFIX}/${tarvisk_datadir}")
+set(TARVISK_SERVICE_EXEC "${TARVISK_FULL_BINDIR}/tarvisk")
+configure_file("${tarvisk_template}" "${tarvisk_output}" @ONLY)
+file(INSTALL DESTINATION "${CMAKE_INSTALL_PREFIX}/${tarvisk_destination}" TYPE FILE FILES "${tarvisk_output}")

@@ -6,12 +6,13 @@ set(CPACK_PACKAGE_VENDOR "Tarvisk developers")
 set(CPACK_PACKAGE_CONTACT "Tarvisk developers <tarvisk@localhost>")
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "teach pendant emulator for robot controllers")
-set(CPACK_PACKAGE_DESCRIPTION
-    "Tarvisk draws the hand-held teach pendant of an industrial robot controller on the desktop\n"
-    "and turns mouse work on it into key states. Standalone, it talks to the controller over UDP;\n"
-    "hosted, a client program drives it through provider objects on the D-Bus session bus.\n"
-    "Includes tarvisk-client (a D-Bus client) and tarvisk-controller (a virtual controller).")
-string(REPLACE ";" "" CPACK_PACKAGE_DESCRIPTION "${CPACK_PACKAGE_DESCRIPTION}")
+# The package's long description, in lines short enough for the package tools.
+string(CONCAT CPACK_PACKAGE_DESCRIPTION
+  "Tarvisk draws the hand-held teach pendant of an industrial robot controller\n"
+  "on the desktop and turns mouse work on it into key states. Standalone, it\n"
+  "talks to the controller over UDP; hosted, a client program drives it through\n"
+  "provider objects on the D-Bus session bus. Includes tarvisk-client (a D-Bus\n"
+  "client) and tarvisk-controller (a virtual controller).")
 set(CPACK_STRIP_FILES ON)
 
 # Paths written into installed files (the activation file's Exec, the manual pages) follow the
@@ -23,7 +24,6 @@ set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION devel)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
-set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "${CPACK_PACKAGE_DESCRIPTION_SUMMARY}\n${CPACK_PACKAGE_DESCRIPTION}")
 
 # What the programs need at run time and no library link shows: the platform plugins, the
 # fonts the pendant is drawn with, and the bus that starts the hosted provider.

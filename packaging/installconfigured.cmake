@@ -4,7 +4,7 @@
 #
 # The caller (an install(CODE) snippet) sets:
 #   tarvisk_template     the @VAR@ template
-#   tarvisk_output       where the configured file is written in the build tree
+#   tarvisk_output       where the configured file is made in the build tree (for the moment)
 #   tarvisk_destination  its folder, relative to the prefix
 #   tarvisk_bindir, tarvisk_datadir  the programs' and the data's folders, relative to the prefix
 # Variables offered to the template: TARVISK_SERVICE_EXEC, TARVISK_FULL_BINDIR,
@@ -16,5 +16,12 @@ endif()
 set(TARVISK_FULL_BINDIR "${CMAKE_INSTALL_PREFIX}/${tarvisk_bindir}")
 set(TARVISK_FULL_DATADIR "${CMAKE_INSTALL_PREFIX}/${tarvisk_datadir}")
 set(TARVISK_SERVICE_EXEC "${TARVISK_FULL_BINDIR}/tarvisk")
-configure_file("${tarvisk_template}" "${tarvisk_output}" @ONLY)
-file(INSTALL DESTINATION "${CMAKE_INSTALL_PREFIX}/${tarvisk_destination}" TYPE FILE FILES "${tarvisk_output}")
+# One configured copy per destination, so that installs to different prefixes running at the
+# same time (the install tests, a package build) never hand each other their files.
+string(MD5 destination_key "$ENV{DESTDIR}|${CMAKE_INSTALL_PREFIX}")
+get_filename_component(output_dir "${tarvisk_output}" DIRECTORY)
+get_filename_component(output_name "${tarvisk_output}" NAME)
+set(configured "${output_dir}/${destination_key}/${output_name}")
+configure_file("${tarvisk_template}" "${configured}" @ONLY)
+file(INSTALL DESTINATION "${CMAKE_INSTALL_PREFIX}/${tarvisk_destination}" TYPE FILE FILES "${configured}")
+file(REMOVE_RECURSE "${output_dir}/${destination_key}")

@@ -1,0 +1,49 @@
+#!/usr/bin/env bash
+# Builds the Debian package of the build tree into a temporary folder and checks it: its name
+# and dependencies, its files under /usr, the activation file naming /usr/bin/tarvisk, and the
+# programs unpacked into a throw-away root finding every library they link.
+# Usage: install_deb.sh BUILD_DIR CPACK
+here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
+source "$here/lib.sh"
+cpack="${2:?usage: $0 BUILD_DIR CPACK}"
+need dpkg-deb ldd
+
+if ! "$cpack" --config "$build/CPackConfig.cmake" -G DEB -B "$work/package" >"$work/cpack.log" 2>&1; then
+  cat "$work/cpack.log" >&2
+  echo "FAIL: cpack -G DEB" >&2
+  exit 1
+fi
+debs=("$work"/package/tarvisk_*.deb)
+if [ ! -f "${debs[0]}" ] || [ ${#debs[@]} -ne 1 ]; then
+  echo "FAIL: cpack made no single tarvisk_*.deb: $(ls "$work/package")" >&2
+  exit 1
+fi
+deb="${debs[0]}"
+
+[ "$(dpkg-deb -f "$deb" Package)" = tarvisk ] || fail "package is named $(dpkg-deb -f "$deb" Package)"
+# Depends as a list of package names, one a line (versions and alternatives' bars dropped).
+dpkg-deb -f "$deb" Depends | tr ',|' '\n\n' | sed 's/(.*)//; s/[[:space:]]//g' | sed '/^$/d' >"$work/depends"
+for p in libqt6widgets6 libqt6network6 libqt6dbus6 qt6-qpa-plugins fonts-dejavu-core fonts-dejavu-extra unifont dbus; do
+  grep -qx "$p" "$work/depends" || fail "Depends lacks $p: $(dpkg-deb -f "$deb" Depends)"
+done
+
+root="$work/root"
+dpkg -x "$deb" "$root" || fail "dpkg -x"
+for f in usr/bin/tarvisk usr/bin/tarvisk-client usr/bin/tarvisk-controller \
+  usr/share/applications/tarvisk.desktop usr/share/icons/hicolor/scalable/apps/tarvisk.svg \
+  usr/share/man/man1/tarvisk.1 usr/share/man/man1/tarvisk-client.1 usr/share/man/man1/tarvisk-controller.1; do
+  [ -f "$root/$f" ] || fail "the package lacks /$f"
+done
+[ "$(ls "$root")" = usr ] || fail "the package installs outside /usr: $(ls "$root" | tr '\n' ' ')"
+grep -qx 'Exec=/usr/bin/tarvisk --automation' "$root/usr/share/dbus-1/services/ZephProv.Halvex.Tarvisk.service" ||
+  fail "activation file in the package: $(cat "$root/usr/share/dbus-1/services/ZephProv.Halvex.Tarvisk.service")"
+grep -rlF "$work" "$root/usr/share" >"$work/leaks" && fail "files name the build's staging folder: $(cat "$work/leaks")"
+
+for program in tarvisk tarvisk-client tarvisk-controller; do
+  missing="$(ldd "$root/usr/bin/$program" | grep 'not found')"
+  [ -z "$missing" ] || fail "$program misses libraries: $missing"
+done
+out="$("$root/usr/bin/tarvisk" --help 2>&1)" || fail "tarvisk --help from the package exits $?"
+case "$out" in "Usage: tarvisk "*) ;; *) fail "tarvisk --help from the package printed: $out" ;; esac
+
+finish

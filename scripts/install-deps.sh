@@ -11,7 +11,7 @@ packages=(
   xvfb xauth x11-utils xdotool imagemagick
   dbus dbus-bin libglib2.0-bin
   clang libclang-rt-14-dev
-  desktop-file-utils
+  desktop-file-utils dpkg-dev file man-db groff-base librsvg2-bin
 )
 
 missing=()

@@ -90,11 +90,12 @@ int main(int argc, char **argv)
     env.commandLine = joinCommandLine(positional);
     env.runConnectDialog = runConnectDialog;
     env.createLink = [] { return std::make_shared<UdpPendantLink>(); };
-    Main(env);
+    const bool started = Main(env);
 
     if (automation)
         return runAutomation(app);
+    // A failed start has shown its warning; a window it loaded before failing stays usable.
     if (!anyWindowVisible())
-        return 0;
+        return started ? 0 : 1;
     return app.exec();
 }

@@ -85,7 +85,7 @@ QString linkOptions(const QString &destIP, const QString &destPort, const QStrin
     return QStringLiteral("TPClient, UDP=") + destIP + u':' + destPort + u':' + srcIP + u':' + srcPort;
 }
 
-void Main(const StartupEnvironment &env)
+bool Main(const StartupEnvironment &env)
 {
     g_TPLessInterval = 10000;
     try {
@@ -105,7 +105,7 @@ void Main(const StartupEnvironment &env)
             pendantType = Variant(leadingNumber(args[5])).toLong();
 
         if (!env.startedByUser)
-            return;
+            return true;
 
         if (n == 0) {
             if (!env.runConnectDialog)
@@ -113,7 +113,7 @@ void Main(const StartupEnvironment &env)
             const ConnectChoice choice = env.runConnectDialog();
             if (choice.cancel) {
                 CloseStandaloneLink();
-                return;
+                return true;
             }
             args[1] = choice.destIP;
             args[2] = QString::number(choice.destPort);
@@ -137,9 +137,11 @@ void Main(const StartupEnvironment &env)
         enabled->setValue(Variant(true));
 
         ShowPendant(pendantType, 1, false, false);
+        return true;
     } catch (const ProvError &e) {
         showMessage(e.description(), Diagnostics::Icon::Exclamation);
         g_TPComm.reset();
+        return false;
     }
 }
 

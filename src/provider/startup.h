@@ -50,8 +50,9 @@ QString linkOptions(const QString &destIP, const QString &destPort, const QStrin
 
 // Start-up of every run. Hosted: prepares the tables and returns. Standalone: reads the
 // controller address from the command line or the dialog, opens the link and shows the
-// pendant. A failure shows a warning box with its description and drops the link.
-void Main(const StartupEnvironment &env);
+// pendant. A failure shows a warning box with its description and drops the link; the
+// result is false then, so the process can end with a failure status.
+bool Main(const StartupEnvironment &env);
 
 // Closes the standalone link and releases it; every error is ignored.
 void CloseStandaloneLink();

@@ -621,7 +621,7 @@ private slots:
         StartupEnvironment env;
         env.commandLine = QStringLiteral("x");
         env.createLink = [&] { return link; };
-        Main(env);
+        QVERIFY(!Main(env));
         QCOMPARE(capture.boxes.size(), 1);
         QCOMPARE(capture.boxes[0].text, QStringLiteral("bad options"));
         QCOMPARE(capture.boxes[0].icon, Diagnostics::Icon::Exclamation);

@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <QStringDecoder>
 
 #include <limits>
 #include <optional>
@@ -44,8 +45,6 @@ struct Line
     QString name;             // section or key name, blanks removed
     qsizetype valueBegin = 0; // key lines: the value without the blanks around it
     qsizetype valueEnd = 0;
-
-    bool hasLineEnding() const { return next > contentEnd; }
 };
 
 struct Document
@@ -54,6 +53,17 @@ struct Document
     QList<Line> lines;
     QByteArray lineEnding = "\n";
 };
+
+const QByteArray kBom = QByteArrayLiteral("\xEF\xBB\xBF");
+
+// The text of a stretch of the file. A U+FEFF at its start stays, like any other character; the
+// default conversion drops it, and a name or value written with one could then not be found.
+QString decodeUtf8(const char *bytes, qsizetype size)
+{
+    QStringDecoder decoder(QStringDecoder::Utf8,
+                           QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
+    return decoder.decode(QByteArrayView(bytes, size));
+}
 
 // Trims blanks off [*b, *e) in data.
 void trimRange(const QByteArray &data, qsizetype *b, qsizetype *e)
@@ -85,7 +95,7 @@ Line parseLine(const QByteArray &data, qsizetype begin, qsizetype contentEnd, qs
         qsizetype nb = b + 1, ne = close;
         trimRange(data, &nb, &ne);
         line.kind = Line::Kind::Section;
-        line.name = QString::fromUtf8(data.constData() + nb, ne - nb);
+        line.name = decodeUtf8(data.constData() + nb, ne - nb);
         return line;
     }
     const qsizetype eq = data.indexOf('=', b);
@@ -100,7 +110,7 @@ Line parseLine(const QByteArray &data, qsizetype begin, qsizetype contentEnd, qs
         return line;
     }
     line.kind = Line::Kind::Key;
-    line.name = QString::fromUtf8(data.constData() + kb, ke - kb);
+    line.name = decodeUtf8(data.constData() + kb, ke - kb);
     line.valueBegin = eq + 1;
     line.valueEnd = e;
     trimRange(data, &line.valueBegin, &line.valueEnd);
@@ -115,7 +125,8 @@ Document parse(QByteArray data)
     const qsizetype firstNewline = d.indexOf('\n');
     if (firstNewline > 0 && d[firstNewline - 1] == '\r')
         doc.lineEnding = "\r\n";
-    qsizetype pos = 0;
+    // A byte order mark that editors put before the first line belongs to no line.
+    qsizetype pos = d.startsWith(kBom) ? kBom.size() : 0;
     while (pos < d.size()) {
         qsizetype nl = d.indexOf('\n', pos);
         const qsizetype next = nl < 0 ? d.size() : nl + 1;
@@ -180,7 +191,17 @@ Load loadFile(const QString &path, QByteArray *data)
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return Load::Failed;
-    *data = file.read(clsProfile::maxFileSize() + 1);
+    // Read in pieces sized by what the file holds: one read of the whole limit would reserve all
+    // of it for every lookup. One byte past the limit is enough to tell a file that is too large.
+    const qint64 cap = clsProfile::maxFileSize() + 1;
+    qint64 want = std::min(info.size() + 1, cap);
+    while (want > 0) {
+        const QByteArray piece = file.read(want);
+        if (piece.isEmpty())
+            break;
+        data->append(piece);
+        want = std::min<qint64>(64 * 1024, cap - data->size());
+    }
     if (data->size() > clsProfile::maxFileSize() || file.error() != QFileDevice::NoError) {
         data->clear();
         return Load::Failed;
@@ -209,13 +230,15 @@ bool store(const QString &path, const QByteArray &content)
     return file.commit();
 }
 
+// Line breaks and NUL end a line early; a lone surrogate has no UTF-8 form, so it could not be
+// read back as written.
 bool hasBreakingChar(QStringView s)
 {
     for (QChar c : s) {
         if (c == u'\n' || c == u'\r' || c == QChar(0))
             return true;
     }
-    return false;
+    return !s.isValidUtf16();
 }
 
 bool validSection(QStringView name)
@@ -228,6 +251,29 @@ bool validKey(QStringView name)
     return !name.isEmpty() && !hasBreakingChar(name) && !name.contains(u'=') && name[0] != u'[' && name[0] != u';';
 }
 
+// What goes after data before new lines are added to it: nothing when it is empty (or only a byte
+// order mark) or ends with a line feed, else a line ending. A carriage return at the very end already reads as the end
+// of its line, so it only gets the line feed; the line keeps the value it had.
+QByteArray completion(const QByteArray &data, const QByteArray &lineEnding)
+{
+    if (data.isEmpty() || data.endsWith('\n') || data == kBom)
+        return {};
+    return data.endsWith('\r') ? QByteArray("\n") : lineEnding;
+}
+
+// The value as it goes into the file. Reading drops the blanks around a value and one pair of
+// matching quotes enclosing it, so a value that has either is written in double quotes, which
+// reading takes off again.
+QByteArray storedValue(const QString &value)
+{
+    const QByteArray v = value.toUtf8();
+    if (v.isEmpty())
+        return v;
+    const bool blanks = isBlank(v.front()) || isBlank(v.back());
+    const bool quoted = v.size() >= 2 && (v.front() == '"' || v.front() == '\'') && v.back() == v.front();
+    return blanks || quoted ? '"' + v + '"' : v;
+}
+
 QString valueOf(const Document &doc, const Line &line)
 {
     qsizetype b = line.valueBegin, e = line.valueEnd;
@@ -235,7 +281,7 @@ QString valueOf(const Document &doc, const Line &line)
         ++b;
         --e;
     }
-    return QString::fromUtf8(doc.data.constData() + b, e - b);
+    return decodeUtf8(doc.data.constData() + b, e - b);
 }
 
 std::optional<QString> lookup(const QString &path, QStringView section, QStringView key)
@@ -319,26 +365,25 @@ bool clsProfile::WriteString(const QString &section, const QString &key, const Q
     if (load == Load::Failed)
         return false;
     const Document doc = parse(old);
-    const QByteArray newValue = value.toUtf8();
+    const QByteArray newValue = storedValue(value);
     const QByteArray newLine = keyName.toUtf8() + '=' + newValue + doc.lineEnding;
     QByteArray out;
     if (const auto range = findSection(doc, sectionName)) {
         const qsizetype i = findKey(doc, *range, keyName);
         if (i >= 0) {
-            // Only the value changes; the key's spelling and the spacing around "=" stay.
+            // Only the value changes; the key's spelling and the spacing around "=" stay. A key
+            // that already reads as the value keeps its line as it is (quotes included).
             const Line &l = doc.lines[i];
+            if (valueOf(doc, l) == value)
+                return true;
             out = old.left(l.valueBegin) + newValue + old.mid(l.valueEnd);
         } else {
             const Line &after = doc.lines[range->lastKey];
             out = old.left(after.next);
-            if (!after.hasLineEnding())
-                out += doc.lineEnding;
-            out += newLine + old.mid(after.next);
+            out += completion(out, doc.lineEnding) + newLine + old.mid(after.next);
         }
     } else {
-        out = old;
-        if (!out.isEmpty() && !out.endsWith('\n'))
-            out += doc.lineEnding;
+        out = old + completion(old, doc.lineEnding);
         out += '[' + sectionName.toUtf8() + ']' + doc.lineEnding + newLine;
     }
     if (load == Load::Ok && out == old)

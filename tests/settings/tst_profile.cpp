@@ -133,8 +133,8 @@ private slots:
         QCOMPARE(readAll(m_path), expected);
         QCOMPARE(p.GetSectNames(), QStringList({"$Dist$", "Foreign", "$Pendant$", "$Src$"}));
 
-        // Writing the value a key already has changes nothing; neither does Flush.
-        QVERIFY(p.WriteString("foreign", "Colour", "\"dark blue\""));
+        // Writing the value a key already reads as changes nothing (its quotes stay); neither does Flush.
+        QVERIFY(p.WriteString("foreign", "Colour", "dark blue"));
         p.Flush();
         p.Flush();
         QCOMPARE(readAll(m_path), expected);
@@ -271,6 +271,75 @@ private slots:
         QFile::remove(m_path);
 
         QCOMPARE(QDir(m_dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden), QStringList());
+    }
+
+    // Every value a write accepts reads back as written: blanks around it and quotes enclosing it
+    // are kept by writing it in quotes, which reading takes off again.
+    void valuesReadBackAsWritten()
+    {
+        clsProfile p(m_path);
+        const QStringList values = {" padded ", "\tlead",    "trail ", "\"quoted\"", "'single'", "\"",        "'",
+                                    "\"a'",     "a \"b\" c", "",       " ",          "=x=",      "\ufeffmark"};
+        for (const QString &v : values) {
+            QVERIFY(p.WriteString("A", "k", v));
+            QCOMPARE(p.GetString("A", "k", "default"), v);
+            QVERIFY(p.WriteString("New " + QString::number(values.indexOf(v)), "k", v));
+            QCOMPARE(p.GetString("New " + QString::number(values.indexOf(v)), "k", "default"), v);
+        }
+        // Plain values go in as they are.
+        QVERIFY(p.WriteString("A", "k", "a b"));
+        QVERIFY(readAll(m_path).startsWith("[A]\nk=a b\n"));
+        QVERIFY(p.WriteString("A", "k", " a "));
+        QVERIFY(readAll(m_path).startsWith("[A]\nk=\" a \"\n"));
+
+        // A lone surrogate has no UTF-8 form: such names and values are refused, the file stays.
+        const QByteArray before = readAll(m_path);
+        const QString lone = QString(QChar(0xD800)) + u'x';
+        QVERIFY(!p.WriteString("A", "k", lone));
+        QVERIFY(!p.WriteString("A", lone, "v"));
+        QVERIFY(!p.WriteString(lone, "k", "v"));
+        QCOMPARE(readAll(m_path), before);
+    }
+
+    // A file that ends in a bare CR, or starts with a byte order mark as editors write them.
+    void oddFileEndsAndStarts()
+    {
+        clsProfile p(m_path);
+        // The CR already ends its line for reading; new lines after it must not join that line.
+        writeAll(m_path, "[A]\nk=1\r");
+        QVERIFY(p.WriteString("A", "j", "2"));
+        QCOMPARE(readAll(m_path), QByteArray("[A]\nk=1\r\nj=2\n"));
+        QCOMPARE(p.GetString("A", "k", "d"), QString("1"));
+        QCOMPARE(p.GetString("A", "j", "d"), QString("2"));
+
+        writeAll(m_path, "[A]\r\nk=1\r");
+        QVERIFY(p.WriteString("B", "j", "2"));
+        QCOMPARE(readAll(m_path), QByteArray("[A]\r\nk=1\r\n[B]\r\nj=2\r\n"));
+        QCOMPARE(p.GetString("A", "k", "d"), QString("1"));
+
+        writeAll(m_path, "[A]\r");
+        QVERIFY(p.WriteString("a", "k", "v"));
+        QCOMPARE(readAll(m_path), QByteArray("[A]\r\nk=v\n"));
+        QCOMPARE(p.GetSectNames(), QStringList({"A"}));
+
+        // The mark belongs to no line: the first section is found, and the mark stays.
+        const QByteArray bom = "\xEF\xBB\xBF";
+        writeAll(m_path, bom + "[$Dist$]\r\nPort=5011\r\n");
+        QCOMPARE(p.GetSectNames(), QStringList({"$Dist$"}));
+        QCOMPARE(p.GetString("$Dist$", "Port", "d"), QString("5011"));
+        QVERIFY(p.WriteString("$Dist$", "Port", "5012"));
+        QCOMPARE(readAll(m_path), bom + "[$Dist$]\r\nPort=5012\r\n");
+        QVERIFY(p.DeleteSection("$Dist$"));
+        QCOMPARE(readAll(m_path), bom);
+        QVERIFY(p.WriteString("S", "k", "v"));
+        QCOMPARE(readAll(m_path), bom + "[S]\nk=v\n");
+
+        // A U+FEFF that starts a name is part of the name, like any other character.
+        const QString marked = QStringLiteral("\ufeffName");
+        QVERIFY(p.WriteString(marked, marked, "v"));
+        QCOMPARE(p.GetString(marked, marked, "d"), QString("v"));
+        QCOMPARE(p.GetString("Name", "Name", "d"), QString("d"));
+        QCOMPARE(p.GetSectNames(), QStringList({"S", marked}));
     }
 
     void utf8ValuesRoundTrip()

@@ -147,6 +147,16 @@ bool readTagged(const QDBusArgument &arg, Variant &out, QString &error, int dept
     return decodeTagged(t, content.variant(), out, error, depth);
 }
 
+// Moves past one (yv) element of an a(yv) array.
+void skipTagged(const QDBusArgument &arg)
+{
+    uchar t = 0;
+    QDBusVariant content;
+    arg.beginStructure();
+    arg >> t >> content;
+    arg.endStructure();
+}
+
 bool decodeArray(const QVariant &content, Variant &out, QString &error, int depth)
 {
     if (depth + 1 > kMaxArrayDepth) {
@@ -159,14 +169,22 @@ bool decodeArray(const QVariant &content, Variant &out, QString &error, int dept
         const QDBusArgument arg = content.value<QDBusArgument>();
         if (arg.currentSignature() != kTaggedArraySignature)
             return refuse(error, tag::Array, kTaggedArraySignature, content);
+        // After a refused element the rest is still read and the array closed: Qt frees what
+        // beginArray took only in endArray, so leaving early would leak on every bad value.
+        bool refused = false;
         arg.beginArray();
         while (!arg.atEnd()) {
             Variant item;
-            if (!readTagged(arg, item, error, depth + 1))
-                return false;
-            items.append(std::move(item));
+            if (refused)
+                skipTagged(arg);
+            else if (readTagged(arg, item, error, depth + 1))
+                items.append(std::move(item));
+            else
+                refused = true;
         }
         arg.endArray();
+        if (refused)
+            return false;
     } else if (type == QMetaType::fromType<TaggedList>()) {
         const TaggedList list = content.value<TaggedList>();
         items.reserve(list.size());

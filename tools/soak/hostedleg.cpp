@@ -380,6 +380,8 @@ void HostedLeg::stop()
     call(m_path, kHandle, QStringLiteral("Release"));
     if (!waitUntil([this] { return !residentKib(m_pid); }, 15000))
         failure(QStringLiteral("the provider still runs 15 s after its last object was released"));
+    // The bus's log, which holds the provider's output when run-soak.sh started the bus.
+    checkQuietLog(m_options.logDir + QStringLiteral("/hosted-tarvisk.log"), {QStringLiteral("dbus-daemon[")});
 }
 
 QStringList HostedLeg::summary() const

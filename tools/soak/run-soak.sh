@@ -3,6 +3,7 @@
 # and queued messages checked against it, and the provider's memory followed.
 #
 #   run-soak.sh [SECONDS] [--standalone|--hosted|--both] [--build DIR] [--seed N] [--memory-limit KIB]
+#               [--logs DIR]
 #
 # SECONDS (default 600) is how long each leg drives the pendant. --both (the default) runs the
 # two legs at the same time, each on an X server of its own:
@@ -11,6 +12,10 @@
 #   hosted      a private session bus that starts `tarvisk --automation` from the build's
 #               activation file, tarvisk-soak as its client on the standard pendant.
 # The build folder (default $TARVISK_BUILD_DIR, else build/) must hold tarvisk and tarvisk-soak.
+# --logs keeps the programs' output in DIR instead of a temporary folder.
+# Memory: the provider's VmRSS is sampled every 2 s; a leg fails when the least-squares slope
+# over the second half of its run exceeds 512 KiB/min (--memory-limit). A second half shorter
+# than 60 s is reported but not judged: it measures the warm-up, not a leak.
 # Exit status: 0 every check passed, 1 a check failed, 2 wrong use, 77 a tool is missing.
 set -uo pipefail
 
@@ -20,6 +25,7 @@ seconds=600
 legs=both
 build="${TARVISK_BUILD_DIR:-$repo/build}"
 extra=()
+logs=""
 
 while [ $# -gt 0 ]; do
   case "$1" in
@@ -27,9 +33,10 @@ while [ $# -gt 0 ]; do
     --hosted) legs=hosted ;;
     --both) legs=both ;;
     --build) build="$2"; shift ;;
+    --logs) logs="$2"; shift ;;
     --seed) extra+=(--seed "$2"); shift ;;
     --memory-limit) extra+=(--memory-limit "$2"); shift ;;
-    -h|--help) sed -n '2,16p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    -h|--help) sed -n '2,19p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
     *[!0-9]*|'') echo "run-soak.sh: unknown argument $1" >&2; exit 2 ;;
     *) seconds="$1" ;;
   esac
@@ -52,16 +59,20 @@ if [ "$legs" != standalone ] && [ ! -f "$services/ZephProv.Halvex.Tarvisk.servic
   exit 77
 fi
 
-work="$(mktemp -d "${TMPDIR:-/tmp}/tarvisk-soak.XXXXXX")"
+if [ -n "$logs" ]; then
+  mkdir -p "$logs" && work="$(cd "$logs" && pwd)" || exit 2
+else
+  work="$(mktemp -d "${TMPDIR:-/tmp}/tarvisk-soak.XXXXXX")"
+fi
 pids=()
 cleanup() {
   local p
   for p in "${pids[@]}"; do kill "$p" 2>/dev/null; done
-  rm -rf "$work"
+  [ -n "$logs" ] || rm -rf "$work"
 }
 trap cleanup EXIT
 trap 'exit 1' INT TERM
-mkdir -m 700 "$work/runtime"
+mkdir -p -m 700 "$work/runtime"
 export XDG_RUNTIME_DIR="$work/runtime"
 
 # start_xvfb NAME: a private X server on a display it picks itself, into $display.
@@ -83,8 +94,8 @@ run_leg() {
   local leg="$1"
   start_xvfb "$leg" || return 1
   if [ "$leg" = hosted ]; then
-    # The bus hands its environment to the provider it starts: the display, the platform and
-    # a settings folder of the run's own.
+    # The bus hands its environment and its output to the provider it starts: the display, the
+    # platform, a settings folder of the run's own, and the log.
     cat >"$work/bus.conf" <<CONF
 <!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN"
  "http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd">
@@ -99,10 +110,16 @@ run_leg() {
   </policy>
 </busconfig>
 CONF
+    : >"$work/bus.address"
     DISPLAY="$display" QT_QPA_PLATFORM=xcb XDG_CONFIG_HOME="$work/hosted-config" \
-      dbus-daemon --config-file="$work/bus.conf" --fork --print-address=3 --print-pid=4 \
-      3>"$work/bus.address" 4>"$work/bus.pid" || { echo "run-soak.sh: dbus-daemon does not start" >&2; return 1; }
-    pids+=("$(head -n1 "$work/bus.pid")")
+      dbus-daemon --config-file="$work/bus.conf" --nofork --print-address=3 \
+      3>"$work/bus.address" >"$work/hosted-tarvisk.log" 2>&1 &
+    pids+=($!)
+    for _ in $(seq 200); do
+      [ -s "$work/bus.address" ] && break
+      sleep 0.05
+    done
+    [ -s "$work/bus.address" ] || { echo "run-soak.sh: dbus-daemon does not start" >&2; return 1; }
     DBUS_SESSION_BUS_ADDRESS="$(head -n1 "$work/bus.address")" DISPLAY="$display" QT_QPA_PLATFORM=xcb \
       "$soak" hosted --seconds "$seconds" --log-dir "$work" "${extra[@]}" >"$work/hosted.out" 2>&1 &
   else

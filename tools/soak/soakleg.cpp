@@ -2,7 +2,9 @@
 
 #include <QCoreApplication>
 #include <QEventLoop>
+#include <QFile>
 
+#include <algorithm>
 #include <cstdio>
 
 namespace tarvisk::soak {
@@ -151,6 +153,20 @@ void SoakLeg::releaseButton()
     m_x.release();
     m_x.sync();
     m_buttonDown = false;
+}
+
+void SoakLeg::checkQuietLog(const QString &path, const QStringList &ignoredPrefixes)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return;
+    for (const QByteArray &raw : f.readAll().split('\n')) {
+        const QString line = QString::fromLocal8Bit(raw).trimmed();
+        if (line.isEmpty() || std::any_of(ignoredPrefixes.begin(), ignoredPrefixes.end(),
+                                          [&](const QString &p) { return line.startsWith(p); }))
+            continue;
+        mismatch(QStringLiteral("tarvisk wrote: ") + line);
+    }
 }
 
 bool SoakLeg::wouldDoubleClick(QPoint root) const

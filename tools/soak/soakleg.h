@@ -72,6 +72,10 @@ protected:
     void count(const QString &what, quint64 n = 1) { m_counts[what] += n; }
     quint64 counted(const QString &what) const { return m_counts.value(what); }
 
+    // The program under test writes nothing while all goes well: each line of its log (but those
+    // starting with one of `ignoredPrefixes`) is a mismatch. A missing log is not checked.
+    void checkQuietLog(const QString &path, const QStringList &ignoredPrefixes = {});
+
     // Prints the summary: the counters, the memory trend and the verdict. Returns the exit status.
     int finish(const QStringList &lines);
 

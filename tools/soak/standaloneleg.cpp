@@ -523,6 +523,7 @@ void StandaloneLeg::stop()
         m_process.kill();
         m_process.waitForFinished(5000);
     }
+    checkQuietLog(m_options.logDir + QStringLiteral("/standalone-tarvisk.log"));
 }
 
 QStringList StandaloneLeg::summary() const

@@ -4,6 +4,7 @@
 #include "app/messageboxes.h"
 #include "link/udplink.h"
 #include "pendant/pendants.h"
+#include "provider/pendantwindow.h"
 #include "provider/provstate.h"
 #include "provider/startup.h"
 #include "settings/frmconnect.h"
@@ -53,6 +54,15 @@ ConnectChoice runConnectDialog()
     return choice;
 }
 
+// The windows and the link end while the application object still exists: widgets must go
+// before it, and the link's last datagrams (the released state, the close) must not wait for
+// the process's static destructors, which run after it.
+void releaseProcessObjects()
+{
+    releaseAllPendantWindows();
+    CloseStandaloneLink();
+}
+
 bool anyWindowVisible()
 {
     for (QWidget *w : QApplication::topLevelWidgets()) {
@@ -92,10 +102,13 @@ int main(int argc, char **argv)
     env.createLink = [] { return std::make_shared<UdpPendantLink>(); };
     const bool started = Main(env);
 
+    int status = 0;
     if (automation)
-        return runAutomation(app);
-    // A failed start has shown its warning; a window it loaded before failing stays usable.
-    if (!anyWindowVisible())
-        return started ? 0 : 1;
-    return app.exec();
+        status = runAutomation(app);
+    else if (!anyWindowVisible())
+        status = started ? 0 : 1; // a failed start has shown its warning
+    else
+        status = app.exec(); // a window loaded before a failure stays usable
+    releaseProcessObjects();
+    return status;
 }

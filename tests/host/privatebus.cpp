@@ -9,6 +9,7 @@
 #include <QTimer>
 
 #include <csignal>
+#include <sys/prctl.h>
 #include <sys/types.h>
 #include <unistd.h>
 
@@ -63,6 +64,8 @@ bool PrivateBus::start(const QStringList &serviceDirs, QString *error)
     m_daemon.setArguments({QStringLiteral("--config-file=") + file.fileName(), QStringLiteral("--nofork"),
                            QStringLiteral("--print-address=1")});
     m_daemon.setProcessChannelMode(QProcess::SeparateChannels);
+    // A test that crashes takes its bus with it.
+    m_daemon.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
     m_daemon.start();
     if (!m_daemon.waitForStarted(10000))
         return fail(QStringLiteral("dbus-daemon did not start: ") + m_daemon.errorString());

@@ -49,6 +49,9 @@ private:
     void pressKey();
     void releaseKey();
     void clickSwitch();
+    // The client hides the window under a held key: the key is let go and reported at once, and
+    // the mouse's late release reports nothing more.
+    void hideWhileHeld();
     void sendLed();
     void sendBeep();
     void checkKeyState();
@@ -239,6 +242,8 @@ void HostedLeg::drive()
             const double r = m_random.generateDouble();
             if (r < 0.15) {
                 moveTo(pointIn(*m_held));
+            } else if (r < 0.17) {
+                hideWhileHeld();
             } else if (r < 0.25) {
                 sendLed();
                 sendBeep();
@@ -322,6 +327,22 @@ void HostedLeg::clickSwitch()
           (elsewhere ? QStringLiteral(" and releasing elsewhere") : QString()));
 }
 
+void HostedLeg::hideWhileHeld()
+{
+    const KeyTarget *key = m_held;
+    if (!execute(QStringLiteral("hide"), Variant()))
+        return;
+    m_checker.expectRelease(key->code);
+    drain(QStringLiteral("hiding the window under ") + key->name);
+    releaseButton();
+    m_held = nullptr;
+    checkKeyState();
+    execute(QStringLiteral("show"), Variant());
+    count(QStringLiteral("hides under a held key"));
+    if (!findWindow(m_layout, 10000))
+        failure(QStringLiteral("the window did not come back after \"show\""));
+}
+
 void HostedLeg::sendLed()
 {
     if (execute(QStringLiteral("led"),
@@ -396,13 +417,16 @@ QStringList HostedLeg::summary() const
                  .arg(counted(QStringLiteral("releases outside")))
                  .arg(counted(QStringLiteral("switch clicks")))
                  .arg(counted(QStringLiteral("pointer moves")));
-    lines << QStringLiteral("%1 commands: %2 led, %3 beep, %4 getkeystate; %5 bus calls")
+    lines << QStringLiteral("%1 commands: %2 led, %3 beep, %4 getkeystate, %6 hide and show under a held key; "
+                            "%5 bus calls")
                  .arg(counted(QStringLiteral("led commands")) + counted(QStringLiteral("beep commands")) +
-                      counted(QStringLiteral("key-state queries")))
+                      counted(QStringLiteral("key-state queries")) +
+                      2 * counted(QStringLiteral("hides under a held key")))
                  .arg(counted(QStringLiteral("led commands")))
                  .arg(counted(QStringLiteral("beep commands")))
                  .arg(counted(QStringLiteral("key-state queries")))
-                 .arg(counted(QStringLiteral("bus calls")));
+                 .arg(counted(QStringLiteral("bus calls")))
+                 .arg(counted(QStringLiteral("hides under a held key")));
     lines << QStringLiteral("%1 messages fetched: %2 lost, %3 repeated, %4 unexpected")
                  .arg(m_checker.fetched())
                  .arg(m_checker.lost())

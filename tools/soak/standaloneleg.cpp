@@ -45,6 +45,9 @@ private:
     void pressKey();
     void releaseKey();
     void clickSwitch();
+    // Ctrl under a held key: the latch view replaces the keys and lets the held one go at once;
+    // clicks on the twins and the mouse's late release report nothing.
+    void latchViewWhileHeld();
     void sendLed();
     void sendBeep();
     void sendDisplay();
@@ -170,6 +173,8 @@ void StandaloneLeg::drive()
             } else if (r < 0.16) {
                 // Held a while: the heartbeat repeats the state.
                 pause(randomInt(150, 450));
+            } else if (r < 0.18) {
+                latchViewWhileHeld();
             } else if (r < 0.28) {
                 // The link's messages while a key is held.
                 sendLed();
@@ -280,6 +285,29 @@ void StandaloneLeg::clickSwitch()
     count(QStringLiteral("switch clicks"));
     settle(QStringLiteral("clicking ") + area.name +
            (elsewhere ? QStringLiteral(" and releasing elsewhere") : QString()));
+}
+
+void StandaloneLeg::latchViewWhileHeld()
+{
+    const uint8_t ctrl = m_x.keycodeOf(0xffe3); // Control_L
+    if (!ctrl)
+        return;
+    const KeyTarget *key = m_held;
+    m_x.keyDown(ctrl);
+    m_x.sync();
+    m_held = nullptr;
+    expectNow();
+    settle(QStringLiteral("Ctrl under ") + key->name);
+    releaseButton();
+    for (int n = randomInt(0, 3); n > 0; --n) {
+        moveTo(pointIn(pick(m_layout.keys)));
+        pressButton();
+        releaseButton();
+    }
+    m_x.keyUp(ctrl);
+    m_x.sync();
+    settle(QStringLiteral("clicks in the latch view"));
+    count(QStringLiteral("latch views under a held key"));
 }
 
 void StandaloneLeg::sendLed()
@@ -531,14 +559,15 @@ QStringList StandaloneLeg::summary() const
     const quint64 lost = m_pendantSequence.missing();
     QStringList lines;
     lines << QStringLiteral("%1 s of input: %2 presses, %3 releases (%4 over another key, %5 outside the window), %6 "
-                            "switch clicks, %7 pointer moves")
+                            "switch clicks, %7 pointer moves, %8 Ctrl latch views under a held key")
                  .arg(m_options.seconds)
                  .arg(counted(QStringLiteral("presses")))
                  .arg(counted(QStringLiteral("releases")))
                  .arg(counted(QStringLiteral("releases over another key")))
                  .arg(counted(QStringLiteral("releases outside")))
                  .arg(counted(QStringLiteral("switch clicks")))
-                 .arg(counted(QStringLiteral("pointer moves")));
+                 .arg(counted(QStringLiteral("pointer moves")))
+                 .arg(counted(QStringLiteral("latch views under a held key")));
     lines << QStringLiteral("%1 messages to the pendant: %2 LED, %3 beep, %4 display, %5 lcd, %6 pings (%7 answered)")
                  .arg(counted(QStringLiteral("messages sent")))
                  .arg(counted(QStringLiteral("LED messages")))

@@ -109,6 +109,37 @@ void XInput::moveTo(QPoint p)
     xcb_flush(m_connection);
 }
 
+uint8_t XInput::keycodeOf(uint32_t keysym)
+{
+    const xcb_setup_t *setup = xcb_get_setup(m_connection);
+    const uint8_t first = setup->min_keycode;
+    const int count = setup->max_keycode - first + 1;
+    xcb_get_keyboard_mapping_reply_t *map = xcb_get_keyboard_mapping_reply(
+        m_connection, xcb_get_keyboard_mapping(m_connection, first, uint8_t(count)), nullptr);
+    if (!map)
+        return 0;
+    const xcb_keysym_t *syms = xcb_get_keyboard_mapping_keysyms(map);
+    uint8_t found = 0;
+    for (int i = 0; i < count * map->keysyms_per_keycode && !found; ++i) {
+        if (syms[i] == keysym)
+            found = uint8_t(first + i / map->keysyms_per_keycode);
+    }
+    std::free(map);
+    return found;
+}
+
+void XInput::keyDown(uint8_t keycode)
+{
+    xcb_test_fake_input(m_connection, XCB_KEY_PRESS, keycode, XCB_CURRENT_TIME, XCB_NONE, 0, 0, 0);
+    xcb_flush(m_connection);
+}
+
+void XInput::keyUp(uint8_t keycode)
+{
+    xcb_test_fake_input(m_connection, XCB_KEY_RELEASE, keycode, XCB_CURRENT_TIME, XCB_NONE, 0, 0, 0);
+    xcb_flush(m_connection);
+}
+
 void XInput::press(int button)
 {
     xcb_test_fake_input(m_connection, XCB_BUTTON_PRESS, uint8_t(button), XCB_CURRENT_TIME, XCB_NONE, 0, 0, 0);

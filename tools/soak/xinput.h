@@ -31,6 +31,10 @@ public:
     QRect screenRect() const { return m_screen; }
 
     void moveTo(QPoint rootPosition);
+    // The key code that types `keysym` (X11 keysym numbers, e.g. 0xffe3 Control_L); 0 if none.
+    uint8_t keycodeOf(uint32_t keysym);
+    void keyDown(uint8_t keycode);
+    void keyUp(uint8_t keycode);
     void press(int button = 1);
     void release(int button = 1);
     // Asks the window to close as a window manager's close box does (WM_DELETE_WINDOW).

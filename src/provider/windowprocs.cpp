@@ -154,8 +154,11 @@ protected:
 
 void apply(QWidget *w)
 {
-    if (!w->findChild<HintKeeper *>(QString(), Qt::FindDirectChildrenOnly)) {
+    // Found by name: the keeper has no meta-object of its own to be told apart by type.
+    static const QString keeperName = QStringLiteral("tarvisk-hint-keeper");
+    if (!w->findChild<QObject *>(keeperName, Qt::FindDirectChildrenOnly)) {
         auto *keeper = new HintKeeper(w);
+        keeper->setObjectName(keeperName);
         w->installEventFilter(keeper);
     }
     const Qt::WindowFlags f = flagsFor(w);

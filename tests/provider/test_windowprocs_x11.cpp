@@ -3,6 +3,7 @@
 
 #include <QGuiApplication>
 #include <QTest>
+#include <QTimer>
 #include <QWidget>
 
 #include <xcb/xcb.h>
@@ -64,6 +65,7 @@ private slots:
     {
         QWidget w;
         w.resize(100, 100);
+        new QTimer(&w); // other children must not pass for the hint keeper
         RemoveSystemMenu(&w);
         SetNoActivate(&w);
         SetAppWindow(&w, false, true);

@@ -9,6 +9,16 @@ function(tarvisk_add_library name)
   target_link_libraries(${name} PUBLIC ${ARG_PUBLIC_LIBS} PRIVATE ${ARG_PRIVATE_LIBS})
 endfunction()
 
+# Test environment for the sanitized build: leak reports of system libraries are suppressed by
+# tests/sanitizer/lsan.supp, and undefined-behaviour reports carry a stack. Empty otherwise; tests
+# added with add_test can put it into their ENVIRONMENT too.
+set(TARVISK_SANITIZER_ENV "")
+if(TARVISK_SANITIZE)
+  set(TARVISK_SANITIZER_ENV
+    "LSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/tests/sanitizer/lsan.supp:print_suppressions=0"
+    "UBSAN_OPTIONS=print_stacktrace=1")
+endif()
+
 # tarvisk_add_test(<name> SOURCES ... LIBS ... [XVFB] [ENV var=value ...] [TIMEOUT s])
 # One QtTest executable registered with CTest; widgets render offscreen, or on a private
 # Xvfb server with XVFB (for what only a real X server shows).
@@ -26,7 +36,7 @@ function(tarvisk_add_test name)
     set(ARG_TIMEOUT 120)
   endif()
   set_tests_properties(${name} PROPERTIES TIMEOUT ${ARG_TIMEOUT}
-    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;QT_LOGGING_RULES=qt.qpa.*=false;TARVISK_SOURCE_DIR=${PROJECT_SOURCE_DIR};${ARG_ENV}")
+    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;QT_LOGGING_RULES=qt.qpa.*=false;TARVISK_SOURCE_DIR=${PROJECT_SOURCE_DIR};${TARVISK_SANITIZER_ENV};${ARG_ENV}")
 endfunction()
 
 # tarvisk_add_bench(<name> SOURCES ... LIBS ...)

@@ -502,6 +502,9 @@ bool frmMiniTP::eventFilter(QObject *watched, QEvent *event)
     if (type != QEvent::MouseButtonPress && type != QEvent::MouseButtonRelease && type != QEvent::MouseButtonDblClick)
         return false;
     auto *e = static_cast<QMouseEvent *>(event);
+    // Filters see the presses of disabled and just hidden controls too; those take none.
+    if (type == QEvent::MouseButtonRelease ? !takesRelease(watched) : !takesPress(watched))
+        return true;
 
     for (int i = 0; i < 3; ++i) {
         if (watched != imgClickSwitch[i])

@@ -479,6 +479,8 @@ bool frmOldTP::eventFilter(QObject *watched, QEvent *event)
     auto *e = static_cast<QMouseEvent *>(event);
     if (!w || !w->isEnabled())
         return false;
+    if (type == QEvent::MouseButtonRelease ? !takesRelease(watched) : !takesPress(watched))
+        return true;
 
     if (watched == sldJog) {
         if (type != QEvent::MouseButtonRelease)

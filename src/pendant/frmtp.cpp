@@ -336,6 +336,10 @@ bool frmTP::eventFilter(QObject *watched, QEvent *event)
     // Filters see the mouse events of disabled widgets too; a disabled control takes none.
     if (auto *w = qobject_cast<QWidget *>(watched); w && !w->isEnabled())
         return true;
+    if ((type == QEvent::MouseButtonPress || type == QEvent::MouseButtonDblClick) && !takesPress(watched))
+        return true;
+    if (type == QEvent::MouseButtonRelease && !takesRelease(watched))
+        return true;
 
     for (int i = 0; i < 3; ++i) {
         if (watched != imgClickSwitch[i])

@@ -85,6 +85,22 @@ void PendantWindowBase::releaseHeldKeys()
     }
 }
 
+bool PendantWindowBase::takesPress(const QObject *control)
+{
+    const auto *w = qobject_cast<const QWidget *>(control);
+    const bool takes = w ? w->isVisible() && w->isEnabled() : isVisible();
+    m_refusedPress = takes ? nullptr : control;
+    return takes;
+}
+
+bool PendantWindowBase::takesRelease(const QObject *control)
+{
+    if (m_refusedPress != control)
+        return true;
+    m_refusedPress = nullptr;
+    return false;
+}
+
 void PendantWindowBase::hideEvent(QHideEvent *event)
 {
     releaseHeldKeys();

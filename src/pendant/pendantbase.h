@@ -70,6 +70,15 @@ protected:
     // press them again (a slider held off centre).
     virtual void letGoOfControls(const QList<int32_t> &codes) { Q_UNUSED(codes); }
 
+    // Whether a mouse press on one of the window's controls may press a key: the control is shown
+    // and enabled. The X server queues a press before the window learns that it was hidden (by a
+    // client's "hide", the latch view) or disabled; taken then, it would hold a key that no
+    // release ever reaches.
+    bool takesPress(const QObject *control);
+    // False for the release that ends a press takesPress refused: it must not report a key that
+    // was never held.
+    bool takesRelease(const QObject *control);
+
     // The state selector, created by the window at its place with the four entries.
     QComboBox *createStateSelector(QWidget *parent, const QRect &geometryTwips);
     // Registers a control whose enabled flag follows "enable every control".
@@ -106,6 +115,7 @@ private:
     QComboBox *cmbState = nullptr;
     WindowTimer *tmrFirstConn = nullptr;
     QMetaObject::Connection m_linkConnection;
+    const QObject *m_refusedPress = nullptr; // compared only, never used
 };
 
 } // namespace tarvisk

@@ -529,6 +529,7 @@ private slots:
     {
         const QString controller = create(QStringLiteral("Controller"));
         QCOMPARE(connectPendant(controller, QStringLiteral("PendantType=0, StateDestination=x")), 0);
+        QCOMPARE(execute(controller, QStringLiteral("show")), 0); // a hidden pendant takes no press
         waitForKeys(controller);
         QSignalSpy spy(static_cast<HostController *>(service->object(controller)), &HostController::MessageQueued);
         QVERIFY(clientBus.connect(HostService::kServiceName, controller,

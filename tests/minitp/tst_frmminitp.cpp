@@ -508,6 +508,7 @@ private slots:
         auto &w = static_cast<frmMiniTP &>(pendantWindow(PendantKind::Mini));
         w.Load();
         w.Connect(0);
+        w.show(); // as a standalone start shows it: a hidden window takes no key press
         QVERIFY(w.stateSelector()->isHidden());
         QCOMPARE(w.firstConnectionTimer()->interval(), 3000);
         const QImage blank = w.display().image();

@@ -22,9 +22,10 @@ if [ -f "$build/CMakeCache.txt" ] && ! grep -q '^CMAKE_CXX_COMPILER:[A-Z]*=.*cla
     echo "run-all.sh: $build was configured without clang; remove it first" >&2
     exit 2
 fi
+mkdir -p "$build"
 CC=clang CXX=clang++ cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTARVISK_BUILD_FUZZ=ON \
-    -DTARVISK_SANITIZE=ON -DTARVISK_BUILD_TESTS=OFF -DTARVISK_BUILD_BENCH=OFF >"$build.configure.log" 2>&1 ||
-    { cat "$build.configure.log" >&2; exit 2; }
+    -DTARVISK_SANITIZE=ON -DTARVISK_BUILD_TESTS=OFF -DTARVISK_BUILD_BENCH=OFF >"$build/configure.log" 2>&1 ||
+    { cat "$build/configure.log" >&2; exit 2; }
 
 # name fuzzer seeder(or -) dict(or -)
 targets=()

@@ -478,6 +478,23 @@ private slots:
         QVERIFY(drain().isEmpty());
     }
 
+    void heldKeysAreLetGoWhenTheWindowLosesActivation()
+    {
+        connectHosted(QStringLiteral(""));
+        drain();
+        QTest::mousePress(tp->hardKey(24), Qt::LeftButton, {}, {5, 5}); // SHIFT, code 20
+        drain();
+        QWidget other;
+        other.show();
+        other.activateWindow();
+        QTRY_VERIFY(!tp->isActiveWindow());
+        QEvent deactivated(QEvent::ActivationChange);
+        QApplication::sendEvent(tp, &deactivated);
+        QCOMPARE(toText(drain()), toText({{2, Variant(20), ""}, {3, Variant(20), ""}}));
+        QTest::mouseRelease(tp->hardKey(24), Qt::LeftButton, {}, {5, 5});
+        QVERIFY(drain().isEmpty());
+    }
+
     void firstTickErrorsGoToTheDebugOutput()
     {
         CapturingDiagnostics capture;

@@ -356,14 +356,7 @@ int32_t frmMiniTP::keyCode(int index) const
 
 bool frmMiniTP::selectSwitch(int position)
 {
-    if (position == keys().model().switchPosition())
-        return false;
-    if (!g_MPKeyTable)
-        raiseError(ErrObjectNotSet);
-    const int32_t key = g_MPKeyTable->Item(imgClickSwitch[position]->property("Tag").toString());
-    const bool changed = keys().selectSwitch(int16_t(position), key);
-    picSwitch->update();
-    return changed;
+    return chooseSwitch(position, g_MPKeyTable.get(), imgClickSwitch[position]->property("Tag").toString(), picSwitch);
 }
 
 void frmMiniTP::selectSwitchPosition(int position)

@@ -275,12 +275,7 @@ int32_t frmOldTP::keyCode(int index) const
 
 bool frmOldTP::selectSwitch(int position)
 {
-    if (position == keys().model().switchPosition())
-        return false;
-    const int32_t key = g_TPKeyTable->Item(QString::fromLatin1(kSwitchKeys[position]));
-    const bool changed = keys().selectSwitch(int16_t(position), key);
-    picSwitch->update();
-    return changed;
+    return chooseSwitch(position, g_TPKeyTable.get(), QString::fromLatin1(kSwitchKeys[position]), picSwitch);
 }
 
 void frmOldTP::selectSwitchPosition(int position)

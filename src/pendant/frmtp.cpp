@@ -263,12 +263,7 @@ int32_t frmTP::keyCode(int index) const
 
 bool frmTP::selectSwitch(int position)
 {
-    if (position == keys().model().switchPosition())
-        return false;
-    const int32_t key = g_TPKeyTable->Item(QString::fromLatin1(kSwitchKeys[position]));
-    const bool changed = keys().selectSwitch(int16_t(position), key);
-    picSwitch->update();
-    return changed;
+    return chooseSwitch(position, g_TPKeyTable.get(), QString::fromLatin1(kSwitchKeys[position]), picSwitch);
 }
 
 void frmTP::selectSwitchPosition(int position)

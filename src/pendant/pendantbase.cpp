@@ -72,6 +72,18 @@ void PendantWindowBase::addControl(QWidget *control)
     m_controls << control;
 }
 
+bool PendantWindowBase::chooseSwitch(int position, const KeyTable *table, const QString &keyName,
+                                     QWidget *switchPicture)
+{
+    if (position == m_keys.model().switchPosition())
+        return false;
+    if (!table)
+        raiseError(ErrObjectNotSet);
+    const bool changed = m_keys.selectSwitch(int16_t(position), table->Item(keyName));
+    switchPicture->update();
+    return changed;
+}
+
 void PendantWindowBase::releaseHeldKeys()
 {
     if (!m_loaded)

@@ -2,6 +2,7 @@
 
 #include "pendant/keystate.h"
 #include "pendant/windowtimer.h"
+#include "provider/keytables.h"
 #include "provider/pendantwindow.h"
 
 #include <QList>
@@ -78,6 +79,10 @@ protected:
     // False for the release that ends a press takesPress refused: it must not report a key that
     // was never held.
     bool takesRelease(const QObject *control);
+
+    // Switch selection of position p, whose key is named keyName in table; repaints the switch
+    // picture. False when p is already chosen; a missing table fails with 91.
+    bool chooseSwitch(int position, const KeyTable *table, const QString &keyName, QWidget *switchPicture);
 
     // The state selector, created by the window at its place with the four entries.
     QComboBox *createStateSelector(QWidget *parent, const QRect &geometryTwips);

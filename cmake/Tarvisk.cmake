@@ -20,12 +20,13 @@ if(TARVISK_SANITIZE)
 endif()
 
 # tarvisk_add_test(<name> SOURCES ... LIBS ... [XVFB] [ENV var=value ...] [TIMEOUT s])
-# One QtTest executable registered with CTest; widgets render offscreen, or on a private
-# Xvfb server with XVFB (for what only a real X server shows).
+# One QtTest executable registered with CTest, linked with the test-support library
+# (tests/support); widgets render offscreen, or on a private Xvfb server with XVFB (for what
+# only a real X server shows).
 function(tarvisk_add_test name)
   cmake_parse_arguments(ARG "XVFB" "TIMEOUT" "SOURCES;LIBS;ENV" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
-  target_link_libraries(${name} PRIVATE ${ARG_LIBS} Qt6::Test)
+  target_link_libraries(${name} PRIVATE ${ARG_LIBS} tarvisk_test_support Qt6::Test)
   target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/src ${PROJECT_SOURCE_DIR}/tests)
   if(ARG_XVFB)
     add_test(NAME ${name} COMMAND ${PROJECT_SOURCE_DIR}/tests/with-xvfb.sh $<TARGET_FILE:${name}>)

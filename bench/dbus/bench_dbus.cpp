@@ -5,7 +5,7 @@
 // the ratio of a call to it is what the provider adds.
 //   bench_dbus [path to tarvisk] [iterations]
 #include "host/dbusvalue.h"
-#include "host/privatebus.h"
+#include "support/privatebus.h"
 
 #include <QCoreApplication>
 #include <QDBusConnection>

@@ -1,7 +1,6 @@
-#include "displaytesthelpers.h"
-
 #include "common/diagnostics.h"
 #include "pendant/minidisplaytext.h"
+#include "support/displaytest.h"
 
 #include <QPainter>
 #include <QTest>

@@ -1,6 +1,5 @@
-#include "displaytesthelpers.h"
-
 #include "common/diagnostics.h"
+#include "support/displaytest.h"
 
 #include <QTemporaryDir>
 #include <QTest>

@@ -1,6 +1,6 @@
 // The built program as the bus starts it: a private bus whose service folder holds the generated
 // activation file, and only outside clients (gdbus, tarvisk-client, a second tarvisk).
-#include "host/privatebus.h"
+#include "support/privatebus.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -17,17 +17,6 @@ namespace {
 const QString kName = QStringLiteral("ZephProv.Halvex.Tarvisk");
 const QString kRoot = QStringLiteral("/ZephProv/Halvex/Tarvisk");
 
-QString firstMatch(const QString &text, const QString &pattern)
-{
-    const QRegularExpressionMatch m = QRegularExpression(pattern).match(text);
-    return m.hasMatch() ? m.captured(1) : QString();
-}
-
-bool processAlive(qint64 pid)
-{
-    return pid > 0 && ::kill(pid_t(pid), 0) == 0;
-}
-
 } // namespace
 
 class TestActivation : public QObject
@@ -38,21 +27,14 @@ class TestActivation : public QObject
 
     RunResult gdbus(const QString &path, const QString &method, const QStringList &arguments = {})
     {
-        return runProgram(QStringLiteral("gdbus"),
-                          QStringList{QStringLiteral("call"), QStringLiteral("--session"), QStringLiteral("-d"), kName,
-                                      QStringLiteral("-o"), path, QStringLiteral("-m"), method} +
-                              arguments,
-                          bus.environment());
+        return gdbusCall(bus.environment(), kName, path, method, arguments);
     }
 
     RunResult busCall(const QString &method, const QString &argument)
     {
-        return runProgram(QStringLiteral("gdbus"),
-                          {QStringLiteral("call"), QStringLiteral("--session"), QStringLiteral("-d"),
-                           QStringLiteral("org.freedesktop.DBus"), QStringLiteral("-o"),
-                           QStringLiteral("/org/freedesktop/DBus"), QStringLiteral("-m"),
-                           QStringLiteral("org.freedesktop.DBus.") + method, argument},
-                          bus.environment());
+        return gdbusCall(bus.environment(), QStringLiteral("org.freedesktop.DBus"),
+                         QStringLiteral("/org/freedesktop/DBus"), QStringLiteral("org.freedesktop.DBus.") + method,
+                         {argument});
     }
 
     bool nameOwned() { return busCall(QStringLiteral("NameHasOwner"), kName).out.contains(u"true"); }

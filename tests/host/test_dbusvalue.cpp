@@ -2,7 +2,8 @@
 // arrives with its type, what does not decode is refused with a reason, and a real client we did
 // not write (gdbus) can spell every tag.
 #include "host/dbusvalue.h"
-#include "host/privatebus.h"
+#include "support/busclient.h"
+#include "support/privatebus.h"
 
 #include <QDBusConnection>
 #include <QDBusContext>
@@ -74,12 +75,7 @@ class TestDBusValue : public QObject
         QDBusMessage message =
             QDBusMessage::createMethodCall(server.baseService(), QStringLiteral("/echo"), kEchoInterface, method);
         message << argument;
-        QDBusPendingCall pending = client.asyncCall(message, 10000);
-        QDeadlineTimer deadline(15000);
-        while (!pending.isFinished() && !deadline.hasExpired())
-            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
-        pending.waitForFinished();
-        return pending.reply();
+        return callServed(client, message, 10000);
     }
 
     Variant echo(const Variant &value)
@@ -94,11 +90,8 @@ class TestDBusValue : public QObject
 
     RunResult gdbusDescribe(const QString &text)
     {
-        return runProgram(QStringLiteral("gdbus"),
-                          {QStringLiteral("call"), QStringLiteral("--session"), QStringLiteral("-d"),
-                           server.baseService(), QStringLiteral("-o"), QStringLiteral("/echo"), QStringLiteral("-m"),
-                           kEchoInterface + QStringLiteral(".Describe"), text},
-                          bus.environment());
+        return gdbusCall(bus.environment(), server.baseService(), QStringLiteral("/echo"),
+                         kEchoInterface + QStringLiteral(".Describe"), {text});
     }
 
 private slots:

@@ -4,12 +4,13 @@
 #include "host/dbusvalue.h"
 #include "host/hostobjects.h"
 #include "host/hostservice.h"
-#include "host/privatebus.h"
 #include "pendant/frmtp.h"
 #include "pendant/pendants.h"
 #include "provider/keytables.h"
 #include "provider/pendantwindow.h"
 #include "provider/provstate.h"
+#include "support/busclient.h"
+#include "support/privatebus.h"
 
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
@@ -50,12 +51,6 @@ QString toText(const QList<Msg> &list)
     return parts.join(QStringLiteral(" | "));
 }
 
-QString firstMatch(const QString &text, const QString &pattern)
-{
-    const QRegularExpressionMatch m = QRegularExpression(pattern).match(text);
-    return m.hasMatch() ? m.captured(1) : QString();
-}
-
 // The method names of an interface, in the order an introspection document lists them.
 QStringList methodsOf(const QString &xml, const QString &interface)
 {
@@ -92,12 +87,7 @@ class TestHostService : public QObject
     {
         QDBusMessage message = QDBusMessage::createMethodCall(HostService::kServiceName, path, interface, method);
         message.setArguments(arguments);
-        QDBusPendingCall pending = (from ? *from : clientBus).asyncCall(message, 15000);
-        const QDeadlineTimer deadline(20000);
-        while (!pending.isFinished() && !deadline.hasExpired())
-            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 20);
-        pending.waitForFinished();
-        return pending.reply();
+        return callServed(from ? *from : clientBus, message, 15000);
     }
 
     static QVariant tagged(const Variant &v) { return QVariant::fromValue(DBusValue(v)); }

@@ -1,5 +1,3 @@
-#include "recordingwindow.h"
-
 #include "common/diagnostics.h"
 #include "common/leadingnumber.h"
 #include "link/pendantlink.h"
@@ -9,6 +7,9 @@
 #include "provider/secondary.h"
 #include "provider/startup.h"
 #include "provider/windowprocs.h"
+#include "support/hostqueue.h"
+#include "support/recordinglink.h"
+#include "support/recordingwindow.h"
 
 #include <QApplication>
 #include <QLineEdit>
@@ -16,6 +17,7 @@
 #include <QTest>
 
 using namespace tarvisk;
+using namespace tarvisk::testing;
 
 namespace {
 
@@ -48,68 +50,15 @@ Variant connectParams(const Variant &options)
     return Variant::array({Variant(), options, Variant()});
 }
 
-struct Msg
-{
-    int number;
-    Variant value;
-    QString source;
-    QString destination;
-    int attribute;
-};
+using Msg = QueuedMessage;
 
-QList<Msg> drain(ProvController &c)
+// A link whose Close fails, as a link that lost its socket does.
+std::shared_ptr<RecordingLink> makeLink()
 {
-    QList<Msg> out;
-    for (;;) {
-        std::shared_ptr<ProvMessage> m;
-        if (c.GetMessage(m) != 0 || !m)
-            break;
-        Msg msg;
-        m->FinalGetNumber(msg.number);
-        m->FinalGetValue(msg.value);
-        m->FinalGetSource(msg.source);
-        m->FinalGetDestination(msg.destination);
-        msg.attribute = m->attribute();
-        out << msg;
-    }
-    return out;
+    auto link = std::make_shared<RecordingLink>();
+    link->failClose = true;
+    return link;
 }
-
-class FakeLink : public IPendantLink
-{
-public:
-    struct Var : ILinkVariable
-    {
-        FakeLink *link;
-        explicit Var(FakeLink *l)
-            : link(l)
-        {}
-        Variant Value() const override { return link->enabled; }
-        void setValue(const Variant &v) override { link->enabled = v; }
-    };
-    void Open(const QString &name, const QString &options) override
-    {
-        openedName = name;
-        openedOptions = options;
-        if (failOpen)
-            raiseError(ErrInvalidArgument, QStringLiteral("bad options"));
-    }
-    std::shared_ptr<ILinkVariable> GetVariable(const QString &name, const QString &) override
-    {
-        variableName = name;
-        return std::make_shared<Var>(this);
-    }
-    Variant Execute(const QString &, const Variant &) override { return {}; }
-    void Close() override
-    {
-        ++closes;
-        raiseError(ErrInvalidArgument);
-    }
-    QString openedName, openedOptions, variableName;
-    Variant enabled;
-    bool failOpen = false;
-    int closes = 0;
-};
 
 } // namespace
 
@@ -157,7 +106,7 @@ private slots:
         auto c = std::make_shared<ProvController>();
         Variant p = connectParams(Variant("StateDestination=x"));
         QCOMPARE(c->FinalConnect(p), 0);
-        drain(*c);
+        drainQueue(*c);
 
         int32_t n = 1;
         QCOMPARE(c->CreateMessage(n, Variant::array({51, true})), 0);
@@ -171,7 +120,7 @@ private slots:
         n = -1;
         QCOMPARE(c->CreateMessage(n, Variant("raw")), 0);
 
-        const QList<Msg> got = drain(*c);
+        const QList<Msg> got = drainQueue(*c);
         QCOMPARE(got.size(), 7);
         QCOMPARE(got[0].number, 1);
         QCOMPARE(got[0].value, Variant(51));
@@ -206,7 +155,7 @@ private slots:
         QCOMPARE(c.queuedMessages(), size_t(0));
         n = -1;
         QCOMPARE(c.CreateMessage(n, Variant::array({Variant::null()})), 0);
-        QCOMPARE(drain(c).first().number, -1);
+        QCOMPARE(drainQueue(c).first().number, -1);
     }
 
     void messageObject()
@@ -346,14 +295,14 @@ private slots:
         QCOMPARE(c->FinalConnect(p), 0);
         pendantWindow(PendantKind::Standard).Load();
         pendantWindow(PendantKind::Mini).Load();
-        drain(*c);
+        drainQueue(*c);
         auto *old = windowOf(PendantKind::Old);
         old->show();
         QCOMPARE(c->FinalDisconnect(), 0);
         for (PendantKind kind : {PendantKind::Standard, PendantKind::Mini, PendantKind::Old, PendantKind::TPLess})
             QVERIFY(!existingPendantWindow(kind));
         QVERIFY(!g_Controller);
-        const QList<Msg> got = drain(*c);
+        const QList<Msg> got = drainQueue(*c);
         QCOMPARE(got.size(), 1);
         QCOMPARE(got[0].number, 0);
         QCOMPARE(got[0].value, Variant(int16_t(0)));
@@ -383,7 +332,7 @@ private slots:
         auto c = std::make_shared<ProvController>();
         Variant p = connectParams(Variant(""));
         QCOMPARE(c->FinalConnect(p), 0);
-        drain(*c);
+        drainQueue(*c);
         QCOMPARE(c->FinalDisconnect(), 0);
         QCOMPARE(*seen, 1); // the state message was queued and the controller still published
     }
@@ -547,7 +496,7 @@ private slots:
     void mainHostedAndStandalone()
     {
         CapturingDiagnostics capture;
-        auto link = std::make_shared<FakeLink>();
+        auto link = makeLink();
         bool dialogShown = false;
         StartupEnvironment env;
         env.startedByUser = false;
@@ -579,7 +528,7 @@ private slots:
     void mainFiveArgumentsAndDialog()
     {
         CapturingDiagnostics capture;
-        auto link = std::make_shared<FakeLink>();
+        auto link = makeLink();
         StartupEnvironment env;
         env.createLink = [&] { return link; };
         env.commandLine = QStringLiteral("1.2.3.4 6000 5.6.7.8 6001 1");
@@ -616,7 +565,7 @@ private slots:
     void mainFailureShowsWarning()
     {
         CapturingDiagnostics capture;
-        auto link = std::make_shared<FakeLink>();
+        auto link = makeLink();
         link->failOpen = true;
         StartupEnvironment env;
         env.commandLine = QStringLiteral("x");
@@ -632,7 +581,7 @@ private slots:
     void closeStandaloneLinkIgnoresErrors()
     {
         CloseStandaloneLink(); // never created
-        auto link = std::make_shared<FakeLink>();
+        auto link = makeLink();
         g_TPComm = link;
         CloseStandaloneLink();
         QCOMPARE(link->closes, 1);

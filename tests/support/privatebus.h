@@ -50,4 +50,16 @@ struct RunResult
 RunResult runProgram(const QString &program, const QStringList &arguments, const QProcessEnvironment &env,
                      int timeoutMs = 20000);
 
+// `gdbus call` on the session bus of `env`: a method of `destination` at `path`, with the
+// arguments in gdbus's text form. gdbus is a client of its own, outside this process.
+RunResult gdbusCall(const QProcessEnvironment &env, const QString &destination, const QString &path,
+                    const QString &method, const QStringList &arguments = {});
+
+// The first capture group of the first match of `pattern` in `text` (a tool's output), or
+// nothing.
+QString firstMatch(const QString &text, const QString &pattern);
+
+// Whether a process of that id is there.
+bool processAlive(qint64 pid);
+
 } // namespace tarvisk::testing

@@ -1,4 +1,4 @@
-#include "host/privatebus.h"
+#include "support/privatebus.h"
 
 #include <QCoreApplication>
 #include <QDBusConnection>
@@ -6,6 +6,7 @@
 #include <QDeadlineTimer>
 #include <QEventLoop>
 #include <QFile>
+#include <QRegularExpression>
 #include <QTimer>
 
 #include <csignal>
@@ -14,15 +15,6 @@
 #include <unistd.h>
 
 namespace tarvisk::testing {
-
-namespace {
-
-bool processAlive(qint64 pid)
-{
-    return ::kill(pid_t(pid), 0) == 0;
-}
-
-} // namespace
 
 PrivateBus::~PrivateBus()
 {
@@ -161,6 +153,27 @@ RunResult runProgram(const QString &program, const QStringList &arguments, const
     result.out = QString::fromUtf8(process.readAllStandardOutput());
     result.err = QString::fromUtf8(process.readAllStandardError());
     return result;
+}
+
+RunResult gdbusCall(const QProcessEnvironment &env, const QString &destination, const QString &path,
+                    const QString &method, const QStringList &arguments)
+{
+    return runProgram(QStringLiteral("gdbus"),
+                      QStringList{QStringLiteral("call"), QStringLiteral("--session"), QStringLiteral("-d"),
+                                  destination, QStringLiteral("-o"), path, QStringLiteral("-m"), method} +
+                          arguments,
+                      env);
+}
+
+QString firstMatch(const QString &text, const QString &pattern)
+{
+    const QRegularExpressionMatch m = QRegularExpression(pattern).match(text);
+    return m.hasMatch() ? m.captured(1) : QString();
+}
+
+bool processAlive(qint64 pid)
+{
+    return pid > 0 && ::kill(pid_t(pid), 0) == 0;
 }
 
 } // namespace tarvisk::testing

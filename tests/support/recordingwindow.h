@@ -5,6 +5,8 @@
 #include <QStringList>
 #include <QWidget>
 
+namespace tarvisk::testing {
+
 // A pendant window for provider tests: a real top-level widget that records every
 // contract call it gets and offers the operations of the kind it stands for.
 class RecordingWindow : public QWidget, public tarvisk::IPendantWindow
@@ -89,3 +91,5 @@ private:
     bool m_loaded = false;
     bool m_selector = false;
 };
+
+} // namespace tarvisk::testing

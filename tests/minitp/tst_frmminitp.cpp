@@ -9,6 +9,12 @@
 #include "provider/keytables.h"
 #include "provider/provcontroller.h"
 #include "provider/provstate.h"
+#include "support/displaytest.h"
+#include "support/hostqueue.h"
+#include "support/keybits.h"
+#include "support/pendantprocess.h"
+#include "support/recordinglink.h"
+#include "support/widgetprobe.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -18,49 +24,13 @@
 #include <QtTest>
 
 using namespace tarvisk;
+using namespace tarvisk::testing;
+using displaytest::cmd;
 
 namespace {
 
 constexpr int kOK = 6;      // index of the OK key
 constexpr int kOKCode = 14; // its code in the mini pendant table
-
-struct FakeLinkMessage : ILinkMessage
-{
-    FakeLinkMessage(int32_t number, Variant value)
-        : number(number)
-        , value(std::move(value))
-    {}
-    int32_t Number() const override { return number; }
-    Variant Value() const override { return value; }
-    void Reply(const Variant &v) override { replies << v; }
-
-    int32_t number;
-    Variant value;
-    QList<Variant> replies;
-};
-
-class FakeLink : public IPendantLink
-{
-public:
-    void Open(const QString &, const QString &) override {}
-    std::shared_ptr<ILinkVariable> GetVariable(const QString &, const QString &) override { return {}; }
-    Variant Execute(const QString &command, const Variant &parameter) override
-    {
-        executed << qMakePair(command, parameter);
-        return {};
-    }
-    void Close() override { ++closed; }
-
-    void raise(FakeLinkMessage &m) { emit OnMessage(m, 0); }
-
-    QList<QPair<QString, Variant>> executed;
-    int closed = 0;
-};
-
-Variant cmd(int32_t code, const Variant &param)
-{
-    return Variant::array({Variant(code), param});
-}
 
 // Fills the display with black: a solid black box over the whole surface.
 Variant blackScreen()
@@ -69,34 +39,7 @@ Variant blackScreen()
                            cmd(0x31, Variant::array({Variant(0), Variant(0), Variant(126), Variant(62)}))});
 }
 
-struct Msg
-{
-    int32_t number;
-    Variant value;
-    QString destination;
-};
-
-QList<Msg> drain(ProvController &c)
-{
-    QList<Msg> out;
-    std::shared_ptr<ProvMessage> m;
-    while (c.GetMessage(m) == 0 && m) {
-        out.push_back({m->number(), m->value(), m->destination()});
-        m.reset();
-    }
-    return out;
-}
-
-// A byte array's bytes; nothing for any other value.
-QByteArray bytesOf(const Variant &v)
-{
-    return v.bytes() ? *v.bytes() : QByteArray();
-}
-
-QRect windowRect(QWidget *w)
-{
-    return QRect(w->mapTo(w->window(), QPoint(0, 0)), w->size());
-}
+using Msg = QueuedMessage;
 
 } // namespace
 
@@ -111,13 +54,11 @@ private:
     // A hosted connection to the mini pendant, shown, the first tick not yet run.
     frmMiniTP *connectHosted(const QString &extra = {})
     {
-        m_controller = std::make_shared<ProvController>();
-        Variant params = Variant::array({Variant(), Variant(QStringLiteral("PendantType=1") + extra), Variant()});
-        if (m_controller->FinalConnect(params) != 0)
+        m_controller = connectController(QStringLiteral("PendantType=1") + extra);
+        if (!m_controller)
             return nullptr;
-        Variant result;
-        m_controller->FinalExecute(QStringLiteral("show"), Variant(), result);
-        return static_cast<frmMiniTP *>(existingPendantWindow(PendantKind::Mini));
+        auto *w = pendantOf<frmMiniTP>(PendantKind::Mini);
+        return showHosted(*m_controller, w) ? w : nullptr;
     }
 
     int32_t execute(const QString &command, const Variant &parameter, Variant *result = nullptr)
@@ -132,18 +73,13 @@ private:
 private slots:
     void init()
     {
-        resetProcessState();
-        registerPendantWindows();
-        InitKeyTables();
+        startPendantProcess();
         m_diag = std::make_unique<CapturingDiagnostics>();
     }
 
     void cleanup()
     {
-        if (m_controller)
-            m_controller->FinalDisconnect();
-        m_controller.reset();
-        resetProcessState();
+        endHosted(m_controller);
         m_diag.reset();
     }
 
@@ -155,14 +91,14 @@ private slots:
         QCOMPARE(w->size(), QSize(280, 632));
 
         // Keys are placed in their groups but laid out in window twips.
-        QCOMPARE(windowRect(w->hardKey(kOK)), twipsRect(3090, 4500, 915, 690));
-        QCOMPARE(windowRect(w->hardKey(4)), twipsRect(2100, 4020, 1905, 390));
-        QCOMPARE(windowRect(w->hardKey(12)), twipsRect(2130, 8445, 765, 510));
-        QCOMPARE(windowRect(w->hardKey(21)), twipsRect(630, 8970, 915, 390));
-        QCOMPARE(windowRect(w->hardKey(32)), twipsRect(1110, 6900, 915, 690));
+        QCOMPARE(rectInWindow(w->hardKey(kOK)), twipsRect(3090, 4500, 915, 690));
+        QCOMPARE(rectInWindow(w->hardKey(4)), twipsRect(2100, 4020, 1905, 390));
+        QCOMPARE(rectInWindow(w->hardKey(12)), twipsRect(2130, 8445, 765, 510));
+        QCOMPARE(rectInWindow(w->hardKey(21)), twipsRect(630, 8970, 915, 390));
+        QCOMPARE(rectInWindow(w->hardKey(32)), twipsRect(1110, 6900, 915, 690));
         QCOMPARE(w->hardKey(kOK)->parentWidget(), w->groupBox(frmMiniTP::fraStop));
         QCOMPARE(w->hardKey(24)->parentWidget(), w->groupBox(frmMiniTP::fraShift));
-        QCOMPARE(windowRect(w->groupBox(frmMiniTP::fraManual)), twipsRect(2100, 5385, 2025, 3975));
+        QCOMPARE(rectInWindow(w->groupBox(frmMiniTP::fraManual)), twipsRect(2100, 5385, 2025, 3975));
         // STOP reaches over fraShift; its whole face takes the mouse.
         const QPoint stopLeft = w->hardKey(4)->mapTo(w, QPoint(2, 10));
         QCOMPARE(w->childAt(stopLeft), w->hardKey(4));
@@ -185,15 +121,15 @@ private slots:
         QVERIFY(!w->hardKey(0)->font().bold());
 
         QCOMPARE(w->jointLabel(3)->text(), QStringLiteral("J4"));
-        QCOMPARE(windowRect(w->jointLabel(3)), twipsRect(2100 + 780, 5385 + 1980, 315, 195));
-        QCOMPARE(windowRect(w->ledView(0)), twipsRect(2310, 60, 135, 345));
-        QCOMPARE(windowRect(w->ledView(2)), twipsRect(150, 3450 + 90, 135, 345));
-        QCOMPARE(windowRect(w->displayBox()), MiniDisplay::outerRect());
+        QCOMPARE(rectInWindow(w->jointLabel(3)), twipsRect(2100 + 780, 5385 + 1980, 315, 195));
+        QCOMPARE(rectInWindow(w->ledView(0)), twipsRect(2310, 60, 135, 345));
+        QCOMPARE(rectInWindow(w->ledView(2)), twipsRect(150, 3450 + 90, 135, 345));
+        QCOMPARE(rectInWindow(w->displayBox()), MiniDisplay::outerRect());
         QCOMPARE(w->stateSelector()->count(), 4);
-        QCOMPARE(windowRect(w->stateSelector()).topLeft(), twipsRect(2130, 9045, 1, 1).topLeft());
+        QCOMPARE(rectInWindow(w->stateSelector()).topLeft(), twipsRect(2130, 9045, 1, 1).topLeft());
         QVERIFY(w->beeperIcon()->isHidden());
         QVERIFY(w->switchArea(0)->property("Tag") == QStringLiteral("MP_KEY_AUTO"));
-        QCOMPARE(windowRect(w->switchArea(2)), twipsRect(990, 0, 495, 1215));
+        QCOMPARE(rectInWindow(w->switchArea(2)), twipsRect(990, 0, 495, 1215));
     }
 
     void ctrlShowsTheTwinsInsteadOfTheKeys()
@@ -210,7 +146,7 @@ private slots:
             const QString key = w->hardKey(i)->text();
             QCOMPARE(twin->text(), i == 31 ? key : QString(key).replace(u'\n', u'/'));
             QCOMPARE(twin->property("Tag"), w->hardKey(i)->property("Tag"));
-            QCOMPARE(windowRect(twin).topLeft(), windowRect(w->hardKey(i)).topLeft());
+            QCOMPARE(rectInWindow(twin).topLeft(), rectInWindow(w->hardKey(i)).topLeft());
             QCOMPARE(twin->size(), twipsRect(0, 0, 795, 300).size());
         }
         QTest::keyRelease(w, Qt::Key_Control);
@@ -248,13 +184,13 @@ private slots:
     {
         frmMiniTP *w = connectHosted();
         QVERIFY(w);
-        drain(*m_controller);
+        drainQueue(*m_controller);
         QTest::keyPress(w, Qt::Key_Control);
         QCheckBox *twin = w->hardKeyTwin(kOK);
         QTest::mouseClick(twin, Qt::LeftButton);
         QVERIFY(twin->isChecked());
         QTest::keyRelease(w, Qt::Key_Control);
-        QVERIFY(drain(*m_controller).isEmpty());
+        QVERIFY(drainQueue(*m_controller).isEmpty());
         QVERIFY(w->keys().model().heldKeys().isEmpty());
     }
 
@@ -279,7 +215,7 @@ private slots:
         QVERIFY(w);
         if (maskCleared)
             QCOMPARE(execute(QStringLiteral("setinproceventkey"), Variant(QByteArray(8, 0))), 0);
-        drain(*m_controller);
+        drainQueue(*m_controller);
 
         QPushButton *ok = w->hardKey(kOK);
         QTest::mousePress(ok, Qt::LeftButton);
@@ -292,7 +228,7 @@ private slots:
         QVERIFY(!w->keys().model().isHeld(kOKCode));
 
         QStringList got;
-        for (const Msg &m : drain(*m_controller)) {
+        for (const Msg &m : drainQueue(*m_controller)) {
             got << QStringLiteral("%1:%2").arg(m.number).arg(m.destination);
             QCOMPARE(m.value.toLong(), kOKCode);
         }
@@ -301,7 +237,7 @@ private slots:
         // Other buttons do nothing.
         QTest::mousePress(ok, Qt::RightButton);
         QTest::mouseRelease(ok, Qt::RightButton);
-        QVERIFY(drain(*m_controller).isEmpty());
+        QVERIFY(drainQueue(*m_controller).isEmpty());
         QVERIFY(m_diag->boxes.isEmpty());
     }
 
@@ -310,32 +246,32 @@ private slots:
         frmMiniTP *w = connectHosted();
         QVERIFY(w);
         emit w->firstConnectionTimer()->Timer();
-        drain(*m_controller);
+        drainQueue(*m_controller);
         QPushButton *ok = w->hardKey(kOK);
         QTest::mousePress(ok, Qt::LeftButton);
-        drain(*m_controller);
+        drainQueue(*m_controller);
         // The latch view hides the pressed key, whose release would never come.
         QTest::keyPress(w, Qt::Key_Control);
         QStringList got;
-        for (const Msg &m : drain(*m_controller))
+        for (const Msg &m : drainQueue(*m_controller))
             got << QStringLiteral("%1:%2").arg(m.number).arg(m.value.toLong());
         QCOMPARE(got, (QStringList{QStringLiteral("2:14"), QStringLiteral("3:14")}));
         QVERIFY(!ok->isDown());
         QVERIFY(w->hardKeyTwin(kOK)->isEnabled());
         QTest::keyRelease(w, Qt::Key_Control);
         QTest::mouseRelease(ok, Qt::LeftButton);
-        QVERIFY(drain(*m_controller).isEmpty());
+        QVERIFY(drainQueue(*m_controller).isEmpty());
     }
 
     void keyMissingFromTheTableReportsAndSendsNothing()
     {
         frmMiniTP *w = connectHosted();
         QVERIFY(w);
-        drain(*m_controller);
+        drainQueue(*m_controller);
         g_MPKeyTable = std::make_shared<KeyTable>();
         QTest::mousePress(w->hardKey(kOK), Qt::LeftButton);
         QTest::mouseRelease(w->hardKey(kOK), Qt::LeftButton);
-        QVERIFY(drain(*m_controller).isEmpty());
+        QVERIFY(drainQueue(*m_controller).isEmpty());
         QCOMPARE(m_diag->boxes.size(), 2);
         QVERIFY(m_diag->boxes[0].text.startsWith(QStringLiteral("[5]\r\n")));
         QCOMPARE(m_diag->boxes[0].icon, Diagnostics::Icon::Critical);
@@ -349,12 +285,12 @@ private slots:
         QCOMPARE(w->firstConnectionTimer()->interval(), 1000);
         QVERIFY(w->firstConnectionTimer()->isEnabled());
         QVERIFY(!w->stateSelector()->isHidden());
-        drain(*m_controller);
+        drainQueue(*m_controller);
         emit w->firstConnectionTimer()->Timer();
         QVERIFY(!w->firstConnectionTimer()->isEnabled());
         QVERIFY(w->isEnabled());
         QCOMPARE(w->keys().model().switchPosition(), int16_t(2));
-        const QList<Msg> msgs = drain(*m_controller);
+        const QList<Msg> msgs = drainQueue(*m_controller);
         QCOMPARE(msgs.size(), 4);
         QCOMPARE(msgs[0].number, 0);
         QCOMPARE(msgs[0].value.toLong(), 1);
@@ -460,14 +396,14 @@ private slots:
     {
         frmMiniTP *w = connectHosted(QStringLiteral(", StateDestination=Dest"));
         QVERIFY(w);
-        drain(*m_controller);
+        drainQueue(*m_controller);
         QTest::mousePress(w->hardKey(kOK), Qt::LeftButton);
-        drain(*m_controller);
+        drainQueue(*m_controller);
         Variant bits;
         QCOMPARE(execute(QStringLiteral("getkeystate"), Variant(), &bits), 0);
         QCOMPARE(bytesOf(bits).size(), 8);
         QCOMPARE(uint8_t(bytesOf(bits)[1]), uint8_t(1u << (kOKCode % 8)));
-        QList<Msg> msgs = drain(*m_controller);
+        QList<Msg> msgs = drainQueue(*m_controller);
         QCOMPARE(msgs.size(), 2); // addressed copy and general message
         for (const Msg &m : msgs) {
             QCOMPARE(m.number, 0);
@@ -475,7 +411,7 @@ private slots:
         }
         QVERIFY(w->firstKeyStateRequested());
         QCOMPARE(execute(QStringLiteral("getkeystate"), Variant(), &bits), 0);
-        QVERIFY(drain(*m_controller).isEmpty());
+        QVERIFY(drainQueue(*m_controller).isEmpty());
         QTest::mouseRelease(w->hardKey(kOK), Qt::LeftButton);
     }
 
@@ -502,7 +438,7 @@ private slots:
 
     void linkMessagesDispatch()
     {
-        auto link = std::make_shared<FakeLink>();
+        auto link = std::make_shared<RecordingLink>();
         g_Standalone = true;
         g_TPComm = link;
         auto &w = static_cast<frmMiniTP &>(pendantWindow(PendantKind::Mini));
@@ -554,7 +490,7 @@ private slots:
         // Closing in a standalone run goes through and leaves the link open.
         w.show();
         QVERIFY(w.close());
-        QCOMPARE(link->closed, 0);
+        QCOMPARE(link->closes, 0);
         QVERIFY(g_TPComm);
     }
 

@@ -6,6 +6,11 @@
 #include "pendant/pendants.h"
 #include "provider/provcontroller.h"
 #include "provider/provstate.h"
+#include "support/hostqueue.h"
+#include "support/keybits.h"
+#include "support/pendantprocess.h"
+#include "support/recordinglink.h"
+#include "support/widgetprobe.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -17,45 +22,9 @@
 #include <QTest>
 
 using namespace tarvisk;
+using namespace tarvisk::testing;
 
 namespace {
-
-class RecordingLink : public IPendantLink
-{
-public:
-    void Open(const QString &, const QString &) override {}
-    std::shared_ptr<ILinkVariable> GetVariable(const QString &, const QString &) override { return nullptr; }
-    Variant Execute(const QString &command, const Variant &parameter) override
-    {
-        commands << command;
-        bitmaps << *parameter.bytes();
-        return {};
-    }
-    void Close() override { ++closes; }
-    QStringList commands;
-    QList<QByteArray> bitmaps;
-    int closes = 0;
-};
-
-class FakeMessage : public ILinkMessage
-{
-public:
-    FakeMessage(int32_t n, Variant v)
-        : number(n)
-        , value(std::move(v))
-    {}
-    int32_t Number() const override { return number; }
-    Variant Value() const override { return value; }
-    void Reply(const Variant &v) override { replies << v; }
-    int32_t number;
-    Variant value;
-    QList<Variant> replies;
-};
-
-bool bitSet(const QByteArray &bits, int code)
-{
-    return (uint8_t(bits[code / 8]) >> (code % 8)) & 1;
-}
 
 // The slider's style option, which QSlider keeps to itself.
 struct SliderPeek : QSlider
@@ -68,12 +37,6 @@ struct SliderPeek : QSlider
     }
 };
 
-QColor centreColour(QWidget *w)
-{
-    const QImage img = w->grab().toImage();
-    return img.pixelColor(img.width() / 2, img.height() / 2);
-}
-
 } // namespace
 
 class TestOldTP : public QObject
@@ -85,25 +48,14 @@ class TestOldTP : public QObject
     CapturingDiagnostics *diag = nullptr;
 
     // "number:code" of every queued message, in order.
-    QString drain()
-    {
-        QStringList out;
-        std::shared_ptr<ProvMessage> m;
-        while (controller->GetMessage(m) == 0 && m)
-            out << QStringLiteral("%1:%2").arg(m->number()).arg(m->value().toString());
-        return out.join(u' ');
-    }
+    QString drain() { return messageTexts(drainQueue(*controller)).join(u' '); }
 
     void connectHosted(const QString &options)
     {
-        controller = std::make_shared<ProvController>();
-        Variant p = Variant::array({Variant(), Variant(options), Variant()});
-        QCOMPARE(controller->FinalConnect(p), 0);
-        tp = static_cast<frmOldTP *>(existingPendantWindow(PendantKind::Old));
-        QVERIFY(tp);
-        Variant r;
-        QCOMPARE(controller->FinalExecute(QStringLiteral("show"), Variant(), r), 0);
-        QVERIFY(QTest::qWaitForWindowExposed(tp));
+        controller = connectController(options);
+        QVERIFY(controller);
+        tp = pendantOf<frmOldTP>(PendantKind::Old);
+        QVERIFY(showHosted(*controller, tp));
         QVERIFY(!tp->isEnabled());
         emit tp->firstConnectionTimer()->Timer();
         QVERIFY(tp->isEnabled());
@@ -114,15 +66,12 @@ class TestOldTP : public QObject
         g_Standalone = true;
         g_TPComm = link;
         ShowPendant(-1, 1, false, false);
-        tp = static_cast<frmOldTP *>(existingPendantWindow(PendantKind::Old));
+        tp = pendantOf<frmOldTP>(PendantKind::Old);
         QVERIFY(tp);
         QVERIFY(QTest::qWaitForWindowExposed(tp));
         emit tp->firstConnectionTimer()->Timer();
-        link->commands.clear();
-        link->bitmaps.clear();
+        link->clearExecuted();
     }
-
-    void click(QWidget *w) { QTest::mouseClick(w, Qt::LeftButton, {}, w->rect().center()); }
 
     // Presses the slider's thumb and drags it to the top (-1) or the bottom (+1).
     void holdSlider(int direction)
@@ -147,18 +96,13 @@ class TestOldTP : public QObject
 private slots:
     void init()
     {
-        resetProcessState();
-        registerPendantWindows();
-        InitKeyTables();
+        startPendantProcess();
         diag = new CapturingDiagnostics;
     }
     void cleanup()
     {
-        if (controller)
-            controller->FinalDisconnect();
-        controller.reset();
+        endHosted(controller);
         tp = nullptr;
-        resetProcessState();
         delete diag;
         diag = nullptr;
     }
@@ -306,13 +250,13 @@ private slots:
     {
         connectHosted(QStringLiteral("PendantType=-1"));
         drain();
-        click(tp->leavePress());
+        clickCentre(tp->leavePress());
         QVERIFY(tp->leavePress()->isChecked());
         QVERIFY(tp->isLatchViewShown());
         QVERIFY(tp->hardKey(7)->isHidden());
         QVERIFY(tp->twin(7)->isVisible());
 
-        click(tp->twin(7));
+        clickCentre(tp->twin(7));
         QCOMPARE(drain(), QStringLiteral("1:14"));
         QVERIFY(tp->twin(7)->isChecked());
         QVERIFY(!tp->hardKey(7)->isEnabled());
@@ -324,12 +268,12 @@ private slots:
         QCOMPARE(drain(), QStringLiteral("0:1"));
         QVERIFY(!tp->hardKey(7)->isEnabled());
 
-        click(tp->twin(7));
+        clickCentre(tp->twin(7));
         QCOMPARE(drain(), QStringLiteral("2:14 3:14"));
         QVERIFY(!tp->twin(7)->isChecked());
         QVERIFY(tp->hardKey(7)->isEnabled());
 
-        click(tp->leavePress());
+        clickCentre(tp->leavePress());
         QVERIFY(!tp->isLatchViewShown());
         QVERIFY(tp->hardKey(7)->isVisible());
         QVERIFY(tp->twin(7)->isHidden());
@@ -441,9 +385,9 @@ private slots:
     {
         connectHosted(QStringLiteral("PendantType=-1, DefaultMode=3"));
         QCOMPARE(drain(), QStringLiteral("0:1 2:3 1:3 3:3")); // AUTO chosen by the default mode
-        click(tp->switchArea(2));
+        clickCentre(tp->switchArea(2));
         QCOMPARE(drain(), QStringLiteral("2:5 1:5 3:5"));
-        click(tp->switchArea(2));
+        clickCentre(tp->switchArea(2));
         QCOMPARE(drain(), QString());
         QVERIFY(bitSet(*tp->GetKeyState().bytes(), 5));
     }
@@ -453,7 +397,7 @@ private slots:
         auto link = std::make_shared<RecordingLink>();
         connectStandalone(link);
         QVERIFY(!tp->isStateSelectorVisible());
-        click(tp->hardKey(0));
+        clickCentre(tp->hardKey(0));
         QCOMPARE(link->bitmaps.size(), 2);
         QVERIFY(bitSet(link->bitmaps[0], 6));
         QVERIFY(!bitSet(link->bitmaps[1], 6));
@@ -473,18 +417,18 @@ private slots:
         QCOMPARE(link->commands.first(), QStringLiteral("SetKeyState"));
 
         // Link messages: 256 beeps, 257 lights; a malformed LED value shows the error box.
-        FakeMessage beep(256, Variant(-1));
+        FakeLinkMessage beep(256, Variant(-1));
         emit link->OnMessage(beep, 0);
         QVERIFY(tp->beeperIcon()->isVisible());
-        FakeMessage led(257, Variant::array({1, 1}));
+        FakeLinkMessage led(257, Variant::array({1, 1}));
         emit link->OnMessage(led, 0);
         QVERIFY(tp->leds()->isLit(0));
         diag->clear();
-        FakeMessage bad(257, Variant("x"));
+        FakeLinkMessage bad(257, Variant("x"));
         emit link->OnMessage(bad, 0);
         QCOMPARE(diag->boxes.size(), 1);
         QVERIFY(diag->boxes[0].text.startsWith(QStringLiteral("[D]\r\n")));
-        FakeMessage display(259, Variant::array({1}));
+        FakeLinkMessage display(259, Variant::array({1}));
         emit link->OnMessage(display, 0);
         QCOMPARE(diag->boxes.size(), 1); // ignored
 
@@ -497,10 +441,9 @@ private slots:
     {
         // The first tick cannot find the switch key: written to the debugging output, and the
         // window is enabled all the same.
-        controller = std::make_shared<ProvController>();
-        Variant p = Variant::array({Variant(), Variant("PendantType=-1"), Variant()});
-        QCOMPARE(controller->FinalConnect(p), 0);
-        tp = static_cast<frmOldTP *>(existingPendantWindow(PendantKind::Old));
+        controller = connectController(QStringLiteral("PendantType=-1"));
+        QVERIFY(controller);
+        tp = pendantOf<frmOldTP>(PendantKind::Old);
         auto table = std::make_shared<KeyTable>();
         table->Add(31, QStringLiteral("TP_KEY_JOG_DOWN"));
         table->Add(32, QStringLiteral("TP_KEY_JOG_UP"));
@@ -515,9 +458,9 @@ private slots:
         // A key or twin whose name is not in the table: the critical box, nothing sent.
         tp->show();
         QVERIFY(QTest::qWaitForWindowExposed(tp));
-        click(tp->hardKey(7));
+        clickCentre(tp->hardKey(7));
         tp->leavePress()->setChecked(true);
-        click(tp->twin(7));
+        clickCentre(tp->twin(7));
         QCOMPARE(diag->boxes.size(), 3); // press, release, twin
         for (const auto &box : std::as_const(diag->boxes))
             QVERIFY(box.text.startsWith(QStringLiteral("[5]\r\n")));

@@ -3,6 +3,8 @@
 #include "pendant/pendants.h"
 #include "provider/provcontroller.h"
 #include "provider/provstate.h"
+#include "support/hostqueue.h"
+#include "support/pendantprocess.h"
 
 #include <QComboBox>
 #include <QLabel>
@@ -10,6 +12,7 @@
 #include <QTest>
 
 using namespace tarvisk;
+using namespace tarvisk::testing;
 
 class TestTPLess : public QObject
 {
@@ -18,38 +21,23 @@ class TestTPLess : public QObject
     std::shared_ptr<ProvController> controller;
     CapturingDiagnostics *diag = nullptr;
 
-    QStringList drain()
-    {
-        QStringList out;
-        std::shared_ptr<ProvMessage> m;
-        while (controller->GetMessage(m) == 0 && m)
-            out << QStringLiteral("%1:%2").arg(m->number()).arg(m->value().toString());
-        return out;
-    }
+    QStringList drain() { return messageTexts(drainQueue(*controller)); }
 
     frmTPLess *connectHosted(const QString &options)
     {
-        controller = std::make_shared<ProvController>();
-        Variant p = Variant::array({Variant(), Variant(options), Variant()});
-        if (controller->FinalConnect(p) != 0)
-            return nullptr;
-        return static_cast<frmTPLess *>(existingPendantWindow(PendantKind::TPLess));
+        controller = connectController(options);
+        return controller ? pendantOf<frmTPLess>(PendantKind::TPLess) : nullptr;
     }
 
 private slots:
     void init()
     {
-        resetProcessState();
-        registerPendantWindows();
-        InitKeyTables();
+        startPendantProcess();
         diag = new CapturingDiagnostics;
     }
     void cleanup()
     {
-        if (controller)
-            controller->FinalDisconnect();
-        controller.reset();
-        resetProcessState();
+        endHosted(controller);
         delete diag;
         diag = nullptr;
     }
@@ -77,7 +65,7 @@ private slots:
         controller = std::make_shared<ProvController>();
         g_Controller = controller; // only to see that nothing arrives
         ShowPendant(2, 1, false, false);
-        auto *w = static_cast<frmTPLess *>(existingPendantWindow(PendantKind::TPLess));
+        auto *w = pendantOf<frmTPLess>(PendantKind::TPLess);
         QVERIFY(w);
         QVERIFY(w->isVisible());
         emit w->keepAliveTimer()->Timer();

@@ -5,6 +5,11 @@
 #include "provider/provcontroller.h"
 #include "provider/provstate.h"
 #include "provider/windowprocs.h"
+#include "support/hostqueue.h"
+#include "support/keybits.h"
+#include "support/pendantprocess.h"
+#include "support/recordinglink.h"
+#include "support/widgetprobe.h"
 #include "widgets/buttonex.h"
 
 #include <QComboBox>
@@ -13,65 +18,11 @@
 #include <cmath>
 
 using namespace tarvisk;
+using namespace tarvisk::testing;
 
 namespace {
 
-struct Msg
-{
-    int number;
-    Variant value;
-    QString destination;
-    bool operator==(const Msg &o) const
-    {
-        return number == o.number && value == o.value && destination == o.destination;
-    }
-};
-
-QString toText(const QList<Msg> &list)
-{
-    QStringList parts;
-    for (const Msg &m : list)
-        parts << QStringLiteral("%1:%2%3").arg(m.number).arg(
-            m.value.debugText(), m.destination.isEmpty() ? QString() : u'@' + m.destination);
-    return parts.join(QStringLiteral(" | "));
-}
-
-class RecordingLink : public IPendantLink
-{
-public:
-    void Open(const QString &, const QString &) override {}
-    std::shared_ptr<ILinkVariable> GetVariable(const QString &, const QString &) override { return nullptr; }
-    Variant Execute(const QString &command, const Variant &parameter) override
-    {
-        commands << command;
-        bitmaps << *parameter.bytes();
-        return {};
-    }
-    void Close() override { ++closes; }
-    QStringList commands;
-    QList<QByteArray> bitmaps;
-    int closes = 0;
-};
-
-class FakeMessage : public ILinkMessage
-{
-public:
-    FakeMessage(int32_t n, Variant v)
-        : number(n)
-        , value(std::move(v))
-    {}
-    int32_t Number() const override { return number; }
-    Variant Value() const override { return value; }
-    void Reply(const Variant &v) override { replies << v; }
-    int32_t number;
-    Variant value;
-    QList<Variant> replies;
-};
-
-bool bitSet(const QByteArray &bits, int code)
-{
-    return (uint8_t(bits[code / 8]) >> (code % 8)) & 1;
-}
+using Msg = testing::QueuedMessage;
 
 } // namespace
 
@@ -82,36 +33,19 @@ class TestFrmTP : public QObject
     std::shared_ptr<ProvController> controller;
     frmTP *tp = nullptr;
 
-    QList<Msg> drain()
-    {
-        QList<Msg> out;
-        std::shared_ptr<ProvMessage> m;
-        while (controller->GetMessage(m) == 0 && m)
-            out << Msg{m->number(), m->value(), m->destination()};
-        return out;
-    }
+    QList<Msg> drain() { return drainQueue(*controller); }
 
-    // Connects hosted with the options and runs the first-connection tick.
+    // Connects hosted with the options, shows the window and runs the first-connection tick.
     void connectHosted(const QString &options)
     {
-        controller = std::make_shared<ProvController>();
-        Variant p = Variant::array({Variant(), Variant(options), Variant()});
-        QCOMPARE(controller->FinalConnect(p), 0);
-        tp = static_cast<frmTP *>(existingPendantWindow(PendantKind::Standard));
-        QVERIFY(tp);
-        Variant r;
-        QCOMPARE(controller->FinalExecute(QStringLiteral("show"), Variant(), r), 0);
-        QVERIFY(QTest::qWaitForWindowExposed(tp));
+        controller = connectController(options);
+        QVERIFY(controller);
+        tp = pendantOf<frmTP>(PendantKind::Standard);
+        QVERIFY(showHosted(*controller, tp));
         emit tp->firstConnectionTimer()->Timer();
     }
 
     Variant key(int code, bool flag = true) { return Variant::array({Variant(int32_t(code)), Variant(flag)}); }
-
-    void click(QWidget *w, Qt::MouseButton b = Qt::LeftButton)
-    {
-        QTest::mousePress(w, b, {}, w->rect().center());
-        QTest::mouseRelease(w, b, {}, w->rect().center());
-    }
 
     QPoint dialPoint(double angleDeg, double radiusFactor = 0.6)
     {
@@ -135,19 +69,11 @@ class TestFrmTP : public QObject
     }
 
 private slots:
-    void init()
-    {
-        resetProcessState();
-        registerPendantWindows();
-        InitKeyTables();
-    }
+    void init() { startPendantProcess(); }
     void cleanup()
     {
-        if (controller)
-            controller->FinalDisconnect();
-        controller.reset();
+        endHosted(controller);
         tp = nullptr;
-        resetProcessState();
     }
 
     void hostedConnectAndOkKey()
@@ -159,18 +85,19 @@ private slots:
         QCOMPARE(tp->windowTitle(), QStringLiteral("Halvex Pendant"));
         QCOMPARE(tp->size(), QSize(213, 489));
         QList<Msg> got = drain();
-        QCOMPARE(toText(got.mid(0, 2)), toText({{0, Variant(1), "x"}, {0, Variant(1), ""}}));
+        QCOMPARE(describeMessages(got.mid(0, 2)), describeMessages({{0, Variant(1), "x"}, {0, Variant(1), ""}}));
         QVERIFY(tp->hardKey(7)->isEnabled());
 
         QWidget *ok = tp->hardKey(7);
         QTest::mousePress(ok, Qt::LeftButton, {}, ok->rect().center());
         QVERIFY(tp->keyButton(7)->CheckKeyDown());
-        QCOMPARE(toText(drain()), toText({{1, Variant(14), "x"}, {1, Variant(14), ""}}));
+        QCOMPARE(describeMessages(drain()), describeMessages({{1, Variant(14), "x"}, {1, Variant(14), ""}}));
         QVERIFY(bitSet(*tp->GetKeyState().bytes(), 14));
         QTest::mouseRelease(ok, Qt::LeftButton, {}, ok->rect().center());
         QVERIFY(!tp->keyButton(7)->CheckKeyDown());
-        QCOMPARE(toText(drain()),
-                 toText({{2, Variant(14), "x"}, {2, Variant(14), ""}, {3, Variant(14), "x"}, {3, Variant(14), ""}}));
+        QCOMPARE(describeMessages(drain()),
+                 describeMessages(
+                     {{2, Variant(14), "x"}, {2, Variant(14), ""}, {3, Variant(14), "x"}, {3, Variant(14), ""}}));
         Variant state;
         QCOMPARE(controller->FinalExecute(QStringLiteral("getkeystate"), Variant(), state), 0);
         QVERIFY(!bitSet(*state.bytes(), 14));
@@ -181,7 +108,7 @@ private slots:
     {
         connectHosted(QStringLiteral(""));
         drain();
-        click(tp->hardKey(5), Qt::RightButton);
+        clickCentre(tp->hardKey(5), Qt::RightButton);
         QTest::mousePress(tp->hardKey(5), Qt::RightButton, {}, {5, 5});
         QVERIFY(!tp->keyButton(5)->CheckKeyDown());
         QTest::mouseRelease(tp->hardKey(5), Qt::RightButton, {}, {5, 5});
@@ -196,8 +123,9 @@ private slots:
         QCOMPARE(controller->FinalExecute(QStringLiteral("setinproceventkey"), Variant(QByteArray(8, 0)), r), 0);
         QCOMPARE(controller->FinalExecute(QStringLiteral("getinproceventkey"), Variant(), r), 0);
         QCOMPARE(r, Variant(QByteArray(8, 0)));
-        click(tp->hardKey(0)); // MOTOR, code 6
-        QCOMPARE(toText(drain()), toText({{1, Variant(6), ""}, {2, Variant(6), ""}, {3, Variant(6), ""}}));
+        clickCentre(tp->hardKey(0)); // MOTOR, code 6
+        QCOMPARE(describeMessages(drain()),
+                 describeMessages({{1, Variant(6), ""}, {2, Variant(6), ""}, {3, Variant(6), ""}}));
         // A short array takes the bytes it has, then fails.
         QCOMPARE(controller->FinalExecute(QStringLiteral("setinproceventkey"), Variant::array({255, 255}), r), 9);
         QCOMPARE(tp->GetInprocEventKey(), Variant(QByteArray("\xff\xff\0\0\0\0\0\0", 8)));
@@ -210,12 +138,14 @@ private slots:
         Variant state;
         controller->FinalExecute(QStringLiteral("getkeystate"), Variant(), state);
         QCOMPARE(state, Variant(QByteArray(8, 0))); // no position chosen, no switch bit
-        click(tp->switchArea(0));                   // AUTO, code 3
-        QCOMPARE(toText(drain()), toText({{2, Variant(3), ""}, {1, Variant(3), ""}, {3, Variant(3), ""}}));
-        click(tp->switchArea(0));
-        QVERIFY(drain().isEmpty()); // the chosen position again: nothing
-        click(tp->switchArea(2));   // TEACH, code 5
-        QCOMPARE(toText(drain()), toText({{2, Variant(5), ""}, {1, Variant(5), ""}, {3, Variant(5), ""}}));
+        clickCentre(tp->switchArea(0));             // AUTO, code 3
+        QCOMPARE(describeMessages(drain()),
+                 describeMessages({{2, Variant(3), ""}, {1, Variant(3), ""}, {3, Variant(3), ""}}));
+        clickCentre(tp->switchArea(0));
+        QVERIFY(drain().isEmpty());     // the chosen position again: nothing
+        clickCentre(tp->switchArea(2)); // TEACH, code 5
+        QCOMPARE(describeMessages(drain()),
+                 describeMessages({{2, Variant(5), ""}, {1, Variant(5), ""}, {3, Variant(5), ""}}));
         controller->FinalExecute(QStringLiteral("getkeystate"), Variant(), state);
         QCOMPARE(uint8_t(state.bytes()->at(0)), uint8_t(1u << 5));
         // A press that ends outside the area is no click.
@@ -247,7 +177,7 @@ private slots:
         controller = std::make_shared<ProvController>();
         Variant p = Variant::array({Variant(), Variant(""), Variant()});
         QCOMPARE(controller->FinalConnect(p), 0);
-        tp = static_cast<frmTP *>(existingPendantWindow(PendantKind::Standard));
+        tp = pendantOf<frmTP>(PendantKind::Standard);
         QCOMPARE(tp->firstConnectionTimer()->interval(), 1000);
         QVERIFY(tp->firstConnectionTimer()->isRunning());
         QVERIFY(!tp->hardKey(0)->isEnabled()); // keys wait for the first tick
@@ -260,15 +190,17 @@ private slots:
         drain();
         // Clockwise on screen: the angle grows, value = previous - current < 0: jog up (32).
         drag({0, 20, 45});
-        QCOMPARE(toText(drain()), toText({{1, Variant(32), ""}}));
+        QCOMPARE(describeMessages(drain()), describeMessages({{1, Variant(32), ""}}));
         // Anticlockwise: the held jog key goes first, then jog down (31) is pressed.
         drag({45, 20, 0});
-        QCOMPARE(toText(drain()), toText({{2, Variant(32), ""}, {3, Variant(32), ""}, {1, Variant(31), ""}}));
+        QCOMPARE(describeMessages(drain()),
+                 describeMessages({{2, Variant(32), ""}, {3, Variant(32), ""}, {1, Variant(31), ""}}));
         // Across the left horizontal: 170 -> -170 is a turn of 20 degrees, not 340.
         drag({150, 170, -175});
         QVERIFY(drain().isEmpty());
         drag({150, 179, -160}); // 50 degrees clockwise across +-180
-        QCOMPARE(toText(drain()), toText({{2, Variant(31), ""}, {3, Variant(31), ""}, {1, Variant(32), ""}}));
+        QCOMPARE(describeMessages(drain()),
+                 describeMessages({{2, Variant(31), ""}, {3, Variant(31), ""}, {1, Variant(32), ""}}));
         // A press alone raises nothing; the jog key stays held after the drag.
         QTest::mousePress(tp->jogDialBox(), Qt::LeftButton, {}, dialPoint(90));
         QTest::mouseRelease(tp->jogDialBox(), Qt::LeftButton, {}, dialPoint(90));
@@ -367,7 +299,7 @@ private slots:
         QVERIFY(states->isVisible());
         states->setCurrentIndex(0);
         emit states->activated(0);
-        QCOMPARE(toText(drain()), toText({{0, Variant(0), ""}}));
+        QCOMPARE(describeMessages(drain()), describeMessages({{0, Variant(0), ""}}));
         QVERIFY(!tp->hardKey(3)->isEnabled());
         QVERIFY(!tp->switchArea(1)->isEnabled());
         QVERIFY(!tp->jogDialBox()->isEnabled());
@@ -375,17 +307,17 @@ private slots:
         QVERIFY(states->isEnabled());
         states->setCurrentIndex(3);
         emit states->activated(3);
-        QCOMPARE(toText(drain()), toText({{0, Variant(3), ""}}));
+        QCOMPARE(describeMessages(drain()), describeMessages({{0, Variant(3), ""}}));
         QVERIFY(!tp->hardKey(3)->isEnabled()); // TPERROR changes no control
         states->setCurrentIndex(1);
         emit states->activated(1);
-        QCOMPARE(toText(drain()), toText({{0, Variant(1), ""}}));
+        QCOMPARE(describeMessages(drain()), describeMessages({{0, Variant(1), ""}}));
         QVERIFY(tp->hardKey(3)->isEnabled());
         // Disabled keys take no clicks.
         states->setCurrentIndex(2);
         emit states->activated(2);
         drain();
-        click(tp->hardKey(7));
+        clickCentre(tp->hardKey(7));
         QVERIFY(drain().isEmpty());
     }
 
@@ -425,7 +357,7 @@ private slots:
         drain();
         tp->Disconnect();
         QVERIFY(!tp->isVisible());
-        QCOMPARE(toText(drain()), toText({{0, Variant(int16_t(0)), ""}}));
+        QCOMPARE(describeMessages(drain()), describeMessages({{0, Variant(int16_t(0)), ""}}));
     }
 
     void keyHandlerErrorsGoToTheDebugOutput()
@@ -437,7 +369,7 @@ private slots:
         QCOMPARE(capture.debugLines, QStringList{QStringLiteral("picHardKey_MouseDown of Form frmTP")});
         QTest::mouseRelease(tp->hardKey(7), Qt::LeftButton, {}, {5, 5});
         QCOMPARE(capture.debugLines.last(), QStringLiteral("picHardKey_MouseUp of Form frmTP"));
-        click(tp->switchArea(0));
+        clickCentre(tp->switchArea(0));
         QCOMPARE(capture.boxes.size(), 1);
         QCOMPARE(capture.boxes[0].text, QStringLiteral("[5B]\r\nObject variable or With block variable not set"));
         g_Controller = controller;
@@ -453,7 +385,7 @@ private slots:
         drain();
         Variant r;
         QCOMPARE(controller->FinalExecute(QStringLiteral("hide"), Variant(), r), 0);
-        QCOMPARE(toText(drain()), toText({{2, Variant(14), ""}, {3, Variant(14), ""}}));
+        QCOMPARE(describeMessages(drain()), describeMessages({{2, Variant(14), ""}, {3, Variant(14), ""}}));
         QVERIFY(!tp->keyButton(7)->CheckKeyDown());
         QVERIFY(tp->keys().model().isHeld(32));
         // The late release of the mouse reports nothing more.
@@ -461,8 +393,9 @@ private slots:
         QVERIFY(drain().isEmpty());
         // The next press is a press again.
         controller->FinalExecute(QStringLiteral("show"), Variant(), r);
-        click(ok);
-        QCOMPARE(toText(drain()), toText({{1, Variant(14), ""}, {2, Variant(14), ""}, {3, Variant(14), ""}}));
+        clickCentre(ok);
+        QCOMPARE(describeMessages(drain()),
+                 describeMessages({{1, Variant(14), ""}, {2, Variant(14), ""}, {3, Variant(14), ""}}));
     }
 
     void heldKeysAreLetGoBeforeTheWindowIsDisabled()
@@ -473,7 +406,8 @@ private slots:
         drain();
         tp->stateSelector()->setCurrentIndex(0);
         emit tp->stateSelector()->activated(0);
-        QCOMPARE(toText(drain()), toText({{2, Variant(6), ""}, {3, Variant(6), ""}, {0, Variant(0), ""}}));
+        QCOMPARE(describeMessages(drain()),
+                 describeMessages({{2, Variant(6), ""}, {3, Variant(6), ""}, {0, Variant(0), ""}}));
         QTest::mouseRelease(tp->hardKey(0), Qt::LeftButton, {}, {5, 5});
         QVERIFY(drain().isEmpty());
     }
@@ -490,7 +424,7 @@ private slots:
         QTRY_VERIFY(!tp->isActiveWindow());
         QEvent deactivated(QEvent::ActivationChange);
         QApplication::sendEvent(tp, &deactivated);
-        QCOMPARE(toText(drain()), toText({{2, Variant(20), ""}, {3, Variant(20), ""}}));
+        QCOMPARE(describeMessages(drain()), describeMessages({{2, Variant(20), ""}, {3, Variant(20), ""}}));
         QTest::mouseRelease(tp->hardKey(24), Qt::LeftButton, {}, {5, 5});
         QVERIFY(drain().isEmpty());
     }
@@ -501,7 +435,7 @@ private slots:
         controller = std::make_shared<ProvController>();
         Variant p = Variant::array({Variant(), Variant("DefaultMode=3"), Variant()});
         QCOMPARE(controller->FinalConnect(p), 0);
-        tp = static_cast<frmTP *>(existingPendantWindow(PendantKind::Standard));
+        tp = pendantOf<frmTP>(PendantKind::Standard);
         g_Controller.reset();
         emit tp->firstConnectionTimer()->Timer();
         // The state change reports its own failure; the switch's failure ends the tick.
@@ -518,7 +452,7 @@ private slots:
         g_Standalone = true;
         g_TPComm = link;
         ShowPendant(0, 3, false, false);
-        tp = static_cast<frmTP *>(existingPendantWindow(PendantKind::Standard));
+        tp = pendantOf<frmTP>(PendantKind::Standard);
         QVERIFY(tp->isVisible());
         QVERIFY(!tp->stateSelector()->isVisible());
         QCOMPARE(tp->firstConnectionTimer()->interval(), 3000);
@@ -535,22 +469,22 @@ private slots:
         emit tp->stateSelector()->activated(0);
         QVERIFY(tp->hardKey(7)->isEnabled());
         // Link messages: 0 is answered, 256 beeps, 257 lights, others are ignored.
-        FakeMessage hello(0, Variant());
+        FakeLinkMessage hello(0, Variant());
         emit link->OnMessage(hello, 0);
         QCOMPARE(hello.replies.size(), 1);
         QVERIFY(hello.replies[0].isEmpty());
-        FakeMessage beep(256, Variant(-1));
+        FakeLinkMessage beep(256, Variant(-1));
         emit link->OnMessage(beep, 0);
         QVERIFY(tp->beeperIcon()->isVisible());
-        FakeMessage led(257, Variant::array({2, 1}));
+        FakeLinkMessage led(257, Variant::array({2, 1}));
         emit link->OnMessage(led, 0);
         QVERIFY(tp->leds()->isLit(1));
         CapturingDiagnostics capture;
-        FakeMessage bad(257, Variant("x"));
+        FakeLinkMessage bad(257, Variant("x"));
         emit link->OnMessage(bad, 0);
         QCOMPARE(capture.boxes.size(), 1);
         QCOMPARE(capture.boxes[0].text, QStringLiteral("[D]\r\nType mismatch"));
-        FakeMessage other(999, Variant(1));
+        FakeLinkMessage other(999, Variant(1));
         emit link->OnMessage(other, 0);
         // The user's close lets go of a held key, then closes the link.
         QTest::mousePress(tp->hardKey(7), Qt::LeftButton, {}, {5, 5});

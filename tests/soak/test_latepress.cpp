@@ -9,12 +9,16 @@
 #include "provider/provcontroller.h"
 #include "provider/provmessage.h"
 #include "provider/provstate.h"
+#include "support/hostqueue.h"
+#include "support/pendantprocess.h"
+#include "support/widgetprobe.h"
 
 #include <QComboBox>
 #include <QPushButton>
 #include <QTest>
 
 using namespace tarvisk;
+using namespace tarvisk::testing;
 
 class TestLatePress : public QObject
 {
@@ -23,28 +27,15 @@ class TestLatePress : public QObject
     std::shared_ptr<ProvController> controller;
 
     // Number and value of each queued general message (the addressed copies left out).
-    QStringList drain()
-    {
-        QStringList out;
-        std::shared_ptr<ProvMessage> m;
-        while (controller->GetMessage(m) == 0 && m) {
-            if (m->destination().isEmpty())
-                out << QStringLiteral("%1 %2").arg(m->number()).arg(m->value().toString());
-        }
-        return out;
-    }
+    QStringList drain() { return messageTexts(generalMessages(drainQueue(*controller)), u" "); }
 
     IPendantWindow *connectHosted(int type, PendantKind kind)
     {
-        controller = std::make_shared<ProvController>();
-        Variant p =
-            Variant::array({Variant(), Variant(QStringLiteral("PendantType=%1, Debug=1").arg(type)), Variant()});
-        if (controller->FinalConnect(p) != 0)
+        controller = connectController(QStringLiteral("PendantType=%1, Debug=1").arg(type));
+        if (!controller)
             return nullptr;
         IPendantWindow *w = existingPendantWindow(kind);
-        Variant r;
-        controller->FinalExecute(QStringLiteral("show"), Variant(), r);
-        if (!QTest::qWaitForWindowExposed(w->widget()))
+        if (!showHosted(*controller, w))
             return nullptr;
         emit static_cast<PendantWindowBase *>(w->widget())->firstConnectionTimer()->Timer();
         drain();
@@ -69,24 +60,12 @@ class TestLatePress : public QObject
     {
         if (before)
             before();
-        QTest::mousePress(key, Qt::LeftButton, {}, key->rect().center());
-        QTest::mouseRelease(key, Qt::LeftButton, {}, key->rect().center());
+        clickCentre(key);
     }
 
 private slots:
-    void init()
-    {
-        resetProcessState();
-        registerPendantWindows();
-        InitKeyTables();
-    }
-    void cleanup()
-    {
-        if (controller)
-            controller->FinalDisconnect();
-        controller.reset();
-        resetProcessState();
-    }
+    void init() { startPendantProcess(); }
+    void cleanup() { endHosted(controller); }
 
     void afterHide_data()
     {

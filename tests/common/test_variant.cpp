@@ -1,24 +1,12 @@
 #include "common/diagnostics.h"
 #include "common/twips.h"
 #include "common/variant.h"
+#include "support/errors.h"
 
 #include <QTest>
 
 using namespace tarvisk;
-
-namespace {
-
-int errorOf(const std::function<void()> &fn)
-{
-    try {
-        fn();
-    } catch (const ProvError &e) {
-        return e.number();
-    }
-    return 0;
-}
-
-} // namespace
+using tarvisk::testing::errorOf;
 
 class TestVariant : public QObject
 {

@@ -9,15 +9,16 @@
 
 #include "link/udplink.h"
 #include "pendant/minidisplay.h"
+#include "support/keybits.h"
+#include "support/udppeer.h"
 
-#include <QNetworkDatagram>
 #include <QTemporaryFile>
 #include <QTest>
 #include <QTextStream>
-#include <QUdpSocket>
 
 using namespace tarvisk;
 using namespace tarvisk::controller;
+using namespace tarvisk::testing;
 
 namespace {
 
@@ -26,14 +27,6 @@ constexpr int Generous = 5000; // ms; only an upper bound for something expected
 Variant L(int32_t v)
 {
     return Variant(v);
-}
-
-QByteArray bitmap(std::initializer_list<int> codes)
-{
-    QByteArray bits(8, '\0');
-    for (int code : codes)
-        bits[code / 8] = char(uint8_t(bits[code / 8]) | (1u << (code % 8)));
-    return bits;
 }
 
 struct ReceivedMessage
@@ -87,7 +80,10 @@ struct Rig
         }
         return out;
     }
-    void keys(std::initializer_list<int> codes) { link.Execute(QStringLiteral("SetKeyState"), Variant(bitmap(codes))); }
+    void keys(std::initializer_list<int> codes)
+    {
+        link.Execute(QStringLiteral("SetKeyState"), Variant(bitmapOf(codes)));
+    }
 
     QString outText;
     QString errText;
@@ -112,7 +108,7 @@ linkwire::Datagram keyStateDatagram(quint32 sequence, std::initializer_list<int>
     d.kind = linkwire::Kind::Exec;
     d.sequence = sequence;
     d.command = QStringLiteral("SetKeyState");
-    d.value = Variant(bitmap(codes));
+    d.value = Variant(bitmapOf(codes));
     return d;
 }
 
@@ -462,12 +458,9 @@ void TestController::garbageIsCountedAndIgnored()
     Rig rig(options);
     rig.open();
     QTRY_VERIFY_WITH_TIMEOUT(rig.controller->isConnected(), Generous);
-    QUdpSocket stranger;
-    QVERIFY(stranger.bind(QHostAddress::LocalHost, 0));
-    auto send = [&](const QByteArray &bytes) {
-        QCOMPARE(stranger.writeDatagram(bytes, QHostAddress::LocalHost, rig.controller->localPort()),
-                 qint64(bytes.size()));
-    };
+    UdpPeer stranger;
+    QVERIFY(stranger.bound());
+    auto send = [&](const QByteArray &bytes) { stranger.sendRaw(bytes, rig.controller->localPort()); };
     linkwire::Datagram msg;
     msg.kind = linkwire::Kind::Message;
     msg.number = 257;
@@ -496,13 +489,9 @@ void TestController::garbageIsCountedAndIgnored()
 void TestController::staleAndForeignKeyStatesAreIgnored()
 {
     Rig rig(noWatchdog());
-    QUdpSocket pendant;
-    QVERIFY(pendant.bind(QHostAddress::LocalHost, 0));
-    auto send = [&](const linkwire::Datagram &d) {
-        const QByteArray bytes = linkwire::encode(d);
-        QCOMPARE(pendant.writeDatagram(bytes, QHostAddress::LocalHost, rig.controller->localPort()),
-                 qint64(bytes.size()));
-    };
+    UdpPeer pendant;
+    QVERIFY(pendant.bound());
+    auto send = [&](const linkwire::Datagram &d) { pendant.send(d, rig.controller->localPort()); };
     send(helloDatagram());
     send(keyStateDatagram(5, {14}));
     QTRY_COMPARE_WITH_TIMEOUT(rig.keyLines().size(), 1, Generous);
@@ -558,11 +547,9 @@ void TestController::silentPendantHasItsKeysReleased()
     ControllerOptions options;
     options.watchdogMs = 300;
     Rig rig(options);
-    QUdpSocket pendant;
-    QVERIFY(pendant.bind(QHostAddress::LocalHost, 0));
-    auto send = [&](const linkwire::Datagram &d) {
-        pendant.writeDatagram(linkwire::encode(d), QHostAddress::LocalHost, rig.controller->localPort());
-    };
+    UdpPeer pendant;
+    QVERIFY(pendant.bound());
+    auto send = [&](const linkwire::Datagram &d) { pendant.send(d, rig.controller->localPort()); };
     send(helloDatagram());
     send(keyStateDatagram(1, {14, 48}));
     QTRY_COMPARE_WITH_TIMEOUT(rig.keyLines().size(), 2, Generous);
@@ -588,18 +575,18 @@ void TestController::silentPendantHasItsKeysReleased()
 
 void TestController::givenPendantEndpointNeedsNoHello()
 {
-    QUdpSocket pendant;
-    QVERIFY(pendant.bind(QHostAddress::LocalHost, 0));
+    UdpPeer pendant;
+    QVERIFY(pendant.bound());
     ControllerOptions options = noWatchdog();
     options.pendantAddress = QHostAddress(QHostAddress::LocalHost);
-    options.pendantPort = pendant.localPort();
+    options.pendantPort = pendant.port();
     Rig rig(options);
     QVERIFY(rig.controller->pendantKnown());
     QVERIFY(!rig.controller->isConnected());
     CommandRunner runner(*rig.controller, QStringLiteral("stdin"));
     runner.addLine(QStringLiteral("led 2 1"));
-    QTRY_VERIFY_WITH_TIMEOUT(pendant.hasPendingDatagrams(), Generous);
-    const linkwire::Decoded d = linkwire::decode(pendant.receiveDatagram().data());
+    QTRY_VERIFY_WITH_TIMEOUT(!pendant.received.isEmpty(), Generous);
+    const linkwire::Decoded d = pendant.received.first().decoded;
     QCOMPARE(d.status, linkwire::DecodeStatus::Ok);
     QCOMPARE(d.datagram.kind, linkwire::Kind::Message);
     QCOMPARE(d.datagram.number, 257);

@@ -1,12 +1,14 @@
-// The UDP pendant link end to end on 127.0.0.1, with a plain QUdpSocket as the controller.
+// The UDP pendant link end to end on 127.0.0.1, with a UDP peer as the controller.
 
 #include "link/udplink.h"
+#include "support/errors.h"
+#include "support/udppeer.h"
 
-#include <QNetworkDatagram>
 #include <QTest>
 #include <QUdpSocket>
 
 using namespace tarvisk;
+using namespace tarvisk::testing;
 using linkwire::Kind;
 
 namespace {
@@ -19,62 +21,7 @@ QByteArray hex(const char *text)
 }
 
 // The controller's side: records every datagram it receives, decoded.
-class Controller : public QObject
-{
-public:
-    struct Received
-    {
-        QByteArray bytes;
-        linkwire::Decoded decoded;
-        quint16 fromPort = 0;
-    };
-
-    explicit Controller(const QHostAddress &address = QHostAddress::LocalHost, quint16 port = 0)
-    {
-        m_bound = m_socket.bind(address, port, QAbstractSocket::DontShareAddress);
-        connect(&m_socket, &QUdpSocket::readyRead, this, [this] {
-            while (m_socket.hasPendingDatagrams()) {
-                const QNetworkDatagram d = m_socket.receiveDatagram();
-                received.append({d.data(), linkwire::decode(d.data()), quint16(d.senderPort())});
-            }
-        });
-    }
-
-    bool bound() const { return m_bound; }
-    quint16 port() const { return m_socket.localPort(); }
-    QString options() const { return QStringLiteral("TPClient, UDP=127.0.0.1:%1:127.0.0.1:0").arg(port()); }
-
-    void sendRaw(const QByteArray &bytes, quint16 toPort)
-    {
-        QCOMPARE(m_socket.writeDatagram(bytes, QHostAddress::LocalHost, toPort), qint64(bytes.size()));
-    }
-    void send(const linkwire::Datagram &d, quint16 toPort) { sendRaw(linkwire::encode(d), toPort); }
-
-    QList<linkwire::Datagram> ofKind(Kind kind) const
-    {
-        QList<linkwire::Datagram> out;
-        for (const Received &r : received) {
-            if (r.decoded.status == linkwire::DecodeStatus::Ok && r.decoded.datagram.kind == kind)
-                out.append(r.decoded.datagram);
-        }
-        return out;
-    }
-    QList<linkwire::Datagram> heartbeats() const
-    {
-        QList<linkwire::Datagram> out;
-        for (const linkwire::Datagram &d : ofKind(Kind::Exec)) {
-            if (d.heartbeat)
-                out.append(d);
-        }
-        return out;
-    }
-
-    QList<Received> received;
-
-private:
-    QUdpSocket m_socket;
-    bool m_bound = false;
-};
+using Controller = testing::UdpPeer;
 
 linkwire::Datagram message(int32_t number, const Variant &value, std::optional<quint32> sequence)
 {
@@ -84,18 +31,6 @@ linkwire::Datagram message(int32_t number, const Variant &value, std::optional<q
     d.value = value;
     d.sequence = sequence;
     return d;
-}
-
-template <typename Fn> int32_t errorOf(Fn &&fn, QString *description = nullptr)
-{
-    try {
-        fn();
-    } catch (const ProvError &e) {
-        if (description)
-            *description = e.description();
-        return e.number();
-    }
-    return 0;
 }
 
 // A drawing list as the mini pendant's display takes it, with Empty, Null and bytes inside.
@@ -165,7 +100,7 @@ void TestUdpLink::setKeyStateArrivesAsExactlyThoseBytes()
 {
     Controller controller;
     UdpPendantLink link;
-    link.Open(QStringLiteral("TPComm"), controller.options());
+    link.Open(QStringLiteral("TPComm"), controller.linkOptions());
 
     const QByteArray bits = hex("0840000000000081");
     QCOMPARE(link.Execute(QStringLiteral("SetKeyState"), Variant(bits)), Variant());
@@ -208,7 +143,7 @@ void TestUdpLink::heartbeatRepeatsTheLastKeyState()
 {
     Controller controller;
     UdpPendantLink link;
-    link.Open(QStringLiteral("TPComm"), controller.options());
+    link.Open(QStringLiteral("TPComm"), controller.linkOptions());
     QTest::qWait(3 * UdpPendantLink::HeartbeatPeriodMs);
     QVERIFY2(controller.heartbeats().isEmpty(), "a heartbeat before any key state");
 
@@ -232,7 +167,7 @@ void TestUdpLink::enabledVariableWriteIsSent()
 {
     Controller controller;
     UdpPendantLink link;
-    link.Open(QStringLiteral("TPComm"), controller.options());
+    link.Open(QStringLiteral("TPComm"), controller.linkOptions());
     const std::shared_ptr<ILinkVariable> enabled = link.GetVariable(QStringLiteral("@Enabled"), QString());
     QCOMPARE(enabled->Value(), Variant());
     enabled->setValue(Variant(true));
@@ -255,7 +190,7 @@ void TestUdpLink::controllerMessageArrivesAndReplyReturns()
 {
     Controller controller;
     UdpPendantLink link;
-    link.Open(QStringLiteral("TPComm"), controller.options());
+    link.Open(QStringLiteral("TPComm"), controller.linkOptions());
 
     QList<std::pair<int32_t, Variant>> raised;
     connect(&link, &IPendantLink::OnMessage, this, [&](ILinkMessage &m, qint32 option) {
@@ -287,7 +222,7 @@ void TestUdpLink::handWrittenMessageIsRaised()
 {
     Controller controller;
     UdpPendantLink link;
-    link.Open(QStringLiteral("TPComm"), controller.options());
+    link.Open(QStringLiteral("TPComm"), controller.linkOptions());
     QList<std::pair<int32_t, Variant>> raised;
     connect(&link, &IPendantLink::OnMessage, this, [&](ILinkMessage &m, qint32) {
         raised.append({m.Number(), m.Value()});
@@ -307,7 +242,7 @@ void TestUdpLink::dropsAndCountsWhatIsNotForIt()
 {
     Controller controller;
     UdpPendantLink link;
-    link.Open(QStringLiteral("TPComm"), controller.options());
+    link.Open(QStringLiteral("TPComm"), controller.linkOptions());
     QList<int32_t> raised;
     connect(&link, &IPendantLink::OnMessage, this, [&](ILinkMessage &m, qint32) { raised.append(m.Number()); });
     const quint16 to = link.localPort();
@@ -352,7 +287,7 @@ void TestUdpLink::closeSendsCloseAndStopsHeartbeat()
 {
     Controller controller;
     UdpPendantLink link;
-    link.Open(QStringLiteral("TPComm"), controller.options());
+    link.Open(QStringLiteral("TPComm"), controller.linkOptions());
     const quint16 firstPort = link.localPort();
     link.Execute(QStringLiteral("SetKeyState"), Variant(hex("0000000000000000")));
     QTRY_VERIFY_WITH_TIMEOUT(!controller.heartbeats().isEmpty(), Generous);
@@ -376,10 +311,11 @@ void TestUdpLink::closeSendsCloseAndStopsHeartbeat()
     QCOMPARE(controller.ofKind(Kind::Close).size(), 1);
 
     // The link opens again, counting from 0.
-    link.Open(QStringLiteral("TPComm"), controller.options());
+    link.Open(QStringLiteral("TPComm"), controller.linkOptions());
     QTRY_COMPARE_WITH_TIMEOUT(controller.ofKind(Kind::Hello).size(), 2, Generous);
     QCOMPARE(controller.ofKind(Kind::Hello).last().sequence, std::optional<quint32>(0));
-    QCOMPARE(errorOf([&] { link.Open(QStringLiteral("TPComm"), controller.options()); }), int32_t(ErrInvalidArgument));
+    QCOMPARE(errorOf([&] { link.Open(QStringLiteral("TPComm"), controller.linkOptions()); }),
+             int32_t(ErrInvalidArgument));
 }
 
 void TestUdpLink::operationsNeedAnOpenLink()
@@ -489,7 +425,7 @@ void TestUdpLink::handlersMayThrowOrClose()
 {
     Controller controller;
     auto *link = new UdpPendantLink;
-    link->Open(QStringLiteral("TPComm"), controller.options());
+    link->Open(QStringLiteral("TPComm"), controller.linkOptions());
     const quint16 to = link->localPort();
     QList<int32_t> raised;
     connect(link, &IPendantLink::OnMessage, this, [&](ILinkMessage &m, qint32) {
@@ -514,7 +450,7 @@ void TestUdpLink::handlersMayThrowOrClose()
     QCOMPARE(raised, (QList<int32_t>{1, 0, 2}));
 
     // Deleting the link from its own handler while more datagrams wait.
-    link->Open(QStringLiteral("TPComm"), controller.options());
+    link->Open(QStringLiteral("TPComm"), controller.linkOptions());
     const quint16 again = link->localPort();
     QPointer<UdpPendantLink> watch(link);
     controller.send(message(3, Variant(), 5), again);

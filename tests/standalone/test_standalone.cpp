@@ -7,52 +7,28 @@
 #include "pendant/pendants.h"
 #include "provider/provstate.h"
 #include "provider/startup.h"
+#include "support/pendantprocess.h"
+#include "support/udppeer.h"
 
-#include <QNetworkDatagram>
 #include <QTest>
-#include <QUdpSocket>
 
 using namespace tarvisk;
+using namespace tarvisk::testing;
 
 class TestStandalone : public QObject
 {
     Q_OBJECT
 
-    QUdpSocket *controller = nullptr;
-    QList<linkwire::Datagram> received;
+    std::unique_ptr<UdpPeer> controller;
     frmTP *tp = nullptr;
     UdpPendantLink *link = nullptr;
 
-    void pump()
-    {
-        while (controller->hasPendingDatagrams()) {
-            const QNetworkDatagram d = controller->receiveDatagram();
-            const linkwire::Decoded decoded = linkwire::decode(d.data());
-            if (decoded.status == linkwire::DecodeStatus::Ok)
-                received << decoded.datagram;
-        }
-    }
-
     // The key states the controller got, heartbeats left out unless asked for.
-    QList<QByteArray> keyStates(bool withHeartbeats = false)
-    {
-        pump();
-        QList<QByteArray> out;
-        for (const auto &d : std::as_const(received)) {
-            if (d.kind == linkwire::Kind::Exec && d.command == QLatin1String("SetKeyState") &&
-                (withHeartbeats || !d.heartbeat))
-                out << *d.value.bytes();
-        }
-        return out;
-    }
+    QList<QByteArray> keyStates(bool withHeartbeats = false) { return controller->keyStates(withHeartbeats); }
 
-    void send(int number, const Variant &value, QUdpSocket *from = nullptr)
+    void send(int number, const Variant &value, UdpPeer *from = nullptr)
     {
-        linkwire::Datagram d;
-        d.kind = linkwire::Kind::Message;
-        d.number = number;
-        d.value = value;
-        (from ? from : controller)->writeDatagram(linkwire::encode(d), QHostAddress::LocalHost, link->localPort());
+        (from ? from : controller.get())->sendMessage(number, value, link->localPort());
     }
 
 private slots:
@@ -60,30 +36,29 @@ private slots:
     {
         resetProcessState();
         registerPendantWindows();
-        received.clear();
-        controller = new QUdpSocket(this);
-        QVERIFY(controller->bind(QHostAddress::LocalHost, 0));
+        controller = std::make_unique<UdpPeer>();
+        QVERIFY(controller->bound());
         StartupEnvironment env;
-        env.commandLine = QStringLiteral("127.0.0.1 %1 127.0.0.1 0").arg(controller->localPort());
+        env.commandLine = QStringLiteral("127.0.0.1 %1 127.0.0.1 0").arg(controller->port());
         env.createLink = [] { return std::make_shared<UdpPendantLink>(); };
         Main(env);
         QVERIFY(g_Standalone);
         link = static_cast<UdpPendantLink *>(g_TPComm.get());
         QVERIFY(link && link->isOpen());
-        tp = static_cast<frmTP *>(existingPendantWindow(PendantKind::Standard));
+        tp = pendantOf<frmTP>(PendantKind::Standard);
         QVERIFY(tp && tp->isVisible());
         emit tp->firstConnectionTimer()->Timer(); // the 3 s wait, without waiting
     }
     void cleanup()
     {
         resetProcessState();
-        delete controller;
-        controller = nullptr;
+        controller.reset();
     }
 
     void openingSequence()
     {
-        QTRY_VERIFY_WITH_TIMEOUT((pump(), received.size() >= 3), 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(controller->datagrams().size() >= 3, 5000);
+        const QList<linkwire::Datagram> received = controller->datagrams();
         QCOMPARE(received[0].kind, linkwire::Kind::Hello);
         QCOMPARE(received[0].name, QStringLiteral("TPComm"));
         QCOMPARE(received[1].kind, linkwire::Kind::Set);
@@ -121,19 +96,17 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(!tp->leds()->isLit(0), 5000);
         // A liveness check is answered with Empty.
         send(0, Variant(5));
-        QTRY_VERIFY_WITH_TIMEOUT((pump(), std::any_of(received.begin(), received.end(),
-                                                      [](const auto &d) { return d.kind == linkwire::Kind::Reply; })),
-                                 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(!controller->ofKind(linkwire::Kind::Reply).isEmpty(), 5000);
     }
 
     void foreignAndMalformedDatagramsAreDropped()
     {
-        QUdpSocket stranger;
-        QVERIFY(stranger.bind(QHostAddress::LocalHost, 0));
+        UdpPeer stranger;
+        QVERIFY(stranger.bound());
         const quint64 before = link->counters().droppedForeign;
         send(257, Variant::array({2, 1}), &stranger);
-        stranger.writeDatagram(QByteArray("\xff\x00garbage", 9), QHostAddress::LocalHost, link->localPort());
-        controller->writeDatagram(QByteArray("\xa1\x61k", 3), QHostAddress::LocalHost, link->localPort());
+        stranger.sendRaw(QByteArray("\xff\x00garbage", 9), link->localPort());
+        controller->sendRaw(QByteArray("\xa1\x61k", 3), link->localPort());
         QTRY_VERIFY_WITH_TIMEOUT(link->counters().droppedForeign >= before + 2, 5000);
         QTRY_VERIFY_WITH_TIMEOUT(link->counters().droppedMalformed >= 1, 5000);
         QVERIFY(!tp->leds()->isLit(1)); // the window is unchanged
@@ -144,7 +117,8 @@ private slots:
         QTest::mousePress(tp->hardKey(5), Qt::LeftButton, {}, {5, 5});
         QVERIFY(tp->close());
         QVERIFY(!g_TPComm);
-        QTRY_VERIFY_WITH_TIMEOUT((pump(), !received.isEmpty() && received.last().kind == linkwire::Kind::Close), 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(
+            !controller->datagrams().isEmpty() && controller->datagrams().last().kind == linkwire::Kind::Close, 5000);
         // The last key state before the close holds nothing, not even the switch.
         QCOMPARE(keyStates(true).last(), QByteArray(8, '\0'));
     }

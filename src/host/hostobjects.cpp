@@ -2,6 +2,8 @@
 
 #include <QDBusError>
 
+#include <algorithm>
+
 namespace tarvisk {
 
 namespace {
@@ -130,6 +132,34 @@ int HostController::GetMessage(QDBusObjectPath &message)
     m_seen = m_controller->queuedMessages();
     message = next ? m_publish(std::move(next), holder()) : QDBusObjectPath(QStringLiteral("/"));
     return status;
+}
+
+MessageRecordList HostController::TakeMessages(uint max)
+{
+    MessageRecordList taken;
+    const size_t count = std::min<size_t>({size_t(max), size_t(kMaxTakenMessages), m_controller->queuedMessages()});
+    taken.reserve(qsizetype(count));
+    for (size_t i = 0; i < count; ++i) {
+        const ProvMessage *next = m_controller->queuedMessage(0);
+        QString why;
+        if (!dbusvalue::isTransferable(next->value(), &why)) {
+            // Checked before it leaves the queue, so nothing is lost: the caller still has the
+            // messages before it and can take this one as an object.
+            if (taken.isEmpty() && calledFromDBus())
+                sendErrorReply(kNotTransferable,
+                               QStringLiteral("the oldest message (number %1) has a value that cannot travel (%2); "
+                                              "take it with GetMessage")
+                                   .arg(next->number())
+                                   .arg(why));
+            break;
+        }
+        std::shared_ptr<ProvMessage> message;
+        m_controller->GetMessage(message);
+        taken.append(MessageRecord{message->number(), message->source(), message->destination(),
+                                   DBusValue(message->value()), message->attribute()});
+    }
+    m_seen = m_controller->queuedMessages();
+    return taken;
 }
 
 void HostController::noteQueue()

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "host/dbusvalue.h"
+#include "host/messagerecord.h"
 #include "provider/provcontroller.h"
 #include "provider/provmessage.h"
 
@@ -82,6 +83,13 @@ public:
     int FinalPutID(const DBusValue &id);
     // The oldest message as an object of its own, or the path "/" when the queue is empty.
     int GetMessage(QDBusObjectPath &message);
+
+    // ZephProv.Halvex.Tarvisk.Queue: up to max messages, oldest first, by value. Stops before a
+    // message whose value cannot travel; one at the head answers NotTransferable and stays.
+    MessageRecordList TakeMessages(uint max);
+    // The most messages one TakeMessages answers, so that a reply stays far below the bus's
+    // message size limit whatever the queue holds.
+    static constexpr uint kMaxTakenMessages = 65536;
 
     // Emits MessageQueued when the queue grew since the last look.
     void noteQueue();

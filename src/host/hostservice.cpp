@@ -57,7 +57,7 @@ HostService::HostService(const QDBusConnection &connection, QObject *parent)
     : QObject(parent)
     , m_connection(connection)
 {
-    registerDBusValueTypes();
+    registerMessageRecordTypes();
     m_watcher.setConnection(m_connection);
     m_watcher.setWatchMode(QDBusServiceWatcher::WatchForUnregistration);
     connect(&m_watcher, &QDBusServiceWatcher::serviceUnregistered, this, &HostService::releaseHolder);

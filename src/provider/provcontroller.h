@@ -46,6 +46,11 @@ public:
     const QString &source() const { return m_strSource; }
     const QString &stateDestination() const { return m_strStateDestination; }
     size_t queuedMessages() const { return m_colMessage.size(); }
+    // The queued message at index (0 the oldest), left in the queue; nullptr past the end.
+    const ProvMessage *queuedMessage(size_t index) const
+    {
+        return index < m_colMessage.size() ? m_colMessage[index].get() : nullptr;
+    }
     // Whether the last successful FinalConnect saw a "Debug" item.
     bool debugFlag() const { return m_debug; }
 

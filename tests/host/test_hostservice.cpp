@@ -4,6 +4,7 @@
 #include "host/dbusvalue.h"
 #include "host/hostobjects.h"
 #include "host/hostservice.h"
+#include "host/messagerecord.h"
 #include "pendant/frmtp.h"
 #include "pendant/pendants.h"
 #include "provider/keytables.h"
@@ -33,6 +34,7 @@ const QString kControllerIface = QStringLiteral("ZephProv.IProviderController");
 const QString kMessageIface = QStringLiteral("ZephProv.IProviderMessage");
 const QString kProviderIface = QStringLiteral("ZephProv.Halvex.Tarvisk.Provider");
 const QString kHandleIface = QStringLiteral("ZephProv.Halvex.Tarvisk.Handle");
+const QString kQueueIface = QStringLiteral("ZephProv.Halvex.Tarvisk.Queue");
 
 struct Msg
 {
@@ -148,6 +150,25 @@ class TestHostService : public QObject
         return m;
     }
 
+    // TakeMessages(max) through the client connection; an error reply gives one Msg of number
+    // -1000 whose value is the error name.
+    QList<Msg> take(const QString &controller, uint max)
+    {
+        const QDBusMessage r = call(controller, kQueueIface, QStringLiteral("TakeMessages"), {max});
+        if (r.type() != QDBusMessage::ReplyMessage)
+            return {Msg{-1000, r.errorName(), {}, {}, -1}};
+        QList<Msg> out;
+        for (const MessageRecord &m : qdbus_cast<MessageRecordList>(r.arguments().value(0)))
+            out << Msg{m.number, m.value.value.debugText(), m.source, m.destination, m.attribute};
+        return out;
+    }
+
+    void clickOk()
+    {
+        QWidget *ok = standardPendant()->hardKey(7);
+        QTest::mouseClick(ok, Qt::LeftButton, {}, ok->rect().center());
+    }
+
     QList<Msg> drain(const QString &controller)
     {
         QList<Msg> out;
@@ -178,7 +199,7 @@ class TestHostService : public QObject
 private slots:
     void initTestCase()
     {
-        registerDBusValueTypes();
+        registerMessageRecordTypes();
         QString error;
         QVERIFY2(bus.start({}, &error), qPrintable(error));
         serviceBus = QDBusConnection::connectToBus(bus.address(), QStringLiteral("service"));
@@ -283,6 +304,86 @@ private slots:
                                       {3, v, {}, "", 0}}));
         // Every fetched message was released; the controller alone is left.
         QCOMPARE(service->objectPaths(), QStringList{controller});
+    }
+
+    void takeMessagesMatchesSixCallFetching()
+    {
+        const QString controller = create(QStringLiteral("Controller"));
+        QCOMPARE(connectPendant(controller, QStringLiteral("PendantType=0, StateDestination=x")), 0);
+        QCOMPARE(execute(controller, QStringLiteral("show")), 0);
+        waitForKeys(controller);
+
+        clickOk();
+        const QList<Msg> taken = take(controller, 100);
+        QCOMPARE(toText(taken), toText({{1, "Long 14", "17", "x", 1048576},
+                                        {1, "Long 14", "17", "", 0},
+                                        {2, "Long 14", "17", "x", 1048576},
+                                        {2, "Long 14", "17", "", 0},
+                                        {3, "Long 14", "17", "x", 1048576},
+                                        {3, "Long 14", "17", "", 0}}));
+        QVERIFY(take(controller, 100).isEmpty());
+
+        // The same click read the old way, one message object and its getters at a time.
+        clickOk();
+        QCOMPARE(toText(drain(controller)), toText(taken));
+        // Nothing was made to be released: the controller alone is held.
+        QCOMPARE(service->objectPaths(), QStringList{controller});
+    }
+
+    void takeAndGetInterleavedLoseAndRepeatNothing()
+    {
+        const QString controller = create(QStringLiteral("Controller"));
+        QCOMPARE(connectPendant(controller, QStringLiteral("PendantType=0")), 0);
+        QCOMPARE(execute(controller, QStringLiteral("show")), 0);
+        waitForKeys(controller);
+        clickOk();
+        QCOMPARE(call(controller, kControllerIface, QStringLiteral("FinalDisconnect")).arguments().first().toInt(), 0);
+        QCOMPARE(static_cast<HostController *>(service->object(controller))->controller()->queuedMessages(), size_t(4));
+
+        // max 0 takes nothing and is no error.
+        const QDBusMessage none = call(controller, kQueueIface, QStringLiteral("TakeMessages"), {0u});
+        QCOMPARE(none.type(), QDBusMessage::ReplyMessage);
+        QVERIFY(qdbus_cast<MessageRecordList>(none.arguments().value(0)).isEmpty());
+
+        QList<Msg> got = take(controller, 1);
+        got << *fetch(controller);
+        got += take(controller, 1);
+        got << *fetch(controller);
+        QVERIFY(!fetch(controller));
+        QVERIFY(take(controller, 5).isEmpty());
+        QCOMPARE(toText(got), toText({{1, "Long 14", "17", "", 0},
+                                      {2, "Long 14", "17", "", 0},
+                                      {3, "Long 14", "17", "", 0},
+                                      {0, "Integer 0", "17", "", 0}}));
+    }
+
+    void messageThatCannotTravelStaysForGetMessage()
+    {
+        const QString controller = create(QStringLiteral("Controller"));
+        const std::shared_ptr<ProvController> c =
+            static_cast<HostController *>(service->object(controller))->controller();
+        for (int32_t n : {7, 8, 9}) {
+            const Variant value = n == 8 ? Variant(std::make_shared<ProvMessage>()) : Variant(n);
+            QCOMPARE(c->CreateMessage(n, value), 0);
+        }
+        QCOMPARE(toText(take(controller, 10)), toText({{7, "Long 7", "", "", 0}}));
+        const QList<Msg> refused = take(controller, 10);
+        QCOMPARE(refused.size(), 1);
+        QCOMPARE(refused.first().value, QStringLiteral("ZephProv.Halvex.Tarvisk.Error.NotTransferable"));
+        // Still there: GetMessage hands it out as an object, and the queue goes on after it.
+        const QDBusMessage r = call(controller, kControllerIface, QStringLiteral("GetMessage"));
+        const QString path = qdbus_cast<QDBusObjectPath>(r.arguments().at(1)).path();
+        QCOMPARE(call(path, kMessageIface, QStringLiteral("FinalGetNumber")).arguments().at(1).toInt(), 8);
+        QCOMPARE(toText(take(controller, 10)), toText({{9, "Long 9", "", "", 0}}));
+    }
+
+    void gdbusTakesMessages()
+    {
+        const QString controller = create(QStringLiteral("Controller"));
+        QCOMPARE(connectPendant(controller, QStringLiteral("PendantType=0")), 0);
+        QCOMPARE(call(controller, kControllerIface, QStringLiteral("FinalDisconnect")).arguments().first().toInt(), 0);
+        const RunResult r = gdbus(controller, kQueueIface + QStringLiteral(".TakeMessages"), {QStringLiteral("5")});
+        QCOMPARE(r.out.trimmed(), QStringLiteral("([(0, '17', '', (byte 0x6e, <int16 0>), 0)],)"));
     }
 
     void disconnectLeavesTheFinalMessage()

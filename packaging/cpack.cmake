@@ -12,7 +12,8 @@ string(CONCAT CPACK_PACKAGE_DESCRIPTION
   "on the desktop and turns mouse work on it into key states. Standalone, it\n"
   "talks to the controller over UDP; hosted, a client program drives it through\n"
   "provider objects on the D-Bus session bus. Includes tarvisk-client (a D-Bus\n"
-  "client) and tarvisk-controller (a virtual controller).")
+  "client), tarvisk-controller (a virtual controller) and the Python package\n"
+  "tarvisk with its pytest fixtures.")
 set(CPACK_STRIP_FILES ON)
 
 # Paths written into installed files (the activation file's Exec, the manual pages) follow the
@@ -27,7 +28,9 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 
 # What the programs need at run time and no library link shows: the platform plugins, the
 # fonts the pendant is drawn with, and the bus that starts the hosted provider.
-set(tarvisk_runtime_packages "qt6-qpa-plugins, fonts-dejavu-core, fonts-dejavu-extra, unifont, dbus")
+# The Python package needs Debian's python3 and jeepney; its pytest plugin is for those who have pytest.
+set(tarvisk_runtime_packages "qt6-qpa-plugins, fonts-dejavu-core, fonts-dejavu-extra, unifont, dbus, python3, python3-jeepney")
+set(CPACK_DEBIAN_PACKAGE_SUGGESTS "python3-pytest")
 find_program(TARVISK_DPKG_SHLIBDEPS dpkg-shlibdeps)
 if(TARVISK_DPKG_SHLIBDEPS)
   # The libraries' packages and versions come from the binaries themselves.

@@ -12,6 +12,8 @@ packages=(
   dbus dbus-bin libglib2.0-bin
   clang libclang-rt-14-dev
   desktop-file-utils dpkg-dev file man-db groff-base librsvg2-bin
+  python3 python3-jeepney python3-pytest
+  linux-perf
 )
 
 missing=()

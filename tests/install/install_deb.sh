@@ -23,7 +23,8 @@ deb="${debs[0]}"
 [ "$(dpkg-deb -f "$deb" Package)" = tarvisk ] || fail "package is named $(dpkg-deb -f "$deb" Package)"
 # Depends as a list of package names, one a line (versions and alternatives' bars dropped).
 dpkg-deb -f "$deb" Depends | tr ',|' '\n\n' | sed 's/(.*)//; s/[[:space:]]//g' | sed '/^$/d' >"$work/depends"
-for p in libqt6widgets6 libqt6network6 libqt6dbus6 qt6-qpa-plugins fonts-dejavu-core fonts-dejavu-extra unifont dbus; do
+for p in libqt6widgets6 libqt6network6 libqt6dbus6 qt6-qpa-plugins fonts-dejavu-core fonts-dejavu-extra unifont dbus \
+  python3 python3-jeepney; do
   grep -qx "$p" "$work/depends" || fail "Depends lacks $p: $(dpkg-deb -f "$deb" Depends)"
 done
 
@@ -31,9 +32,21 @@ root="$work/root"
 dpkg -x "$deb" "$root" || fail "dpkg -x"
 for f in usr/bin/tarvisk usr/bin/tarvisk-client usr/bin/tarvisk-controller \
   usr/share/applications/tarvisk.desktop usr/share/icons/hicolor/scalable/apps/tarvisk.svg \
-  usr/share/man/man1/tarvisk.1 usr/share/man/man1/tarvisk-client.1 usr/share/man/man1/tarvisk-controller.1; do
+  usr/share/man/man1/tarvisk.1 usr/share/man/man1/tarvisk-client.1 usr/share/man/man1/tarvisk-controller.1 \
+  usr/lib/python3/dist-packages/tarvisk/__init__.py usr/lib/python3/dist-packages/tarvisk/pytest_plugin.py \
+  usr/lib/python3/dist-packages/tarvisk-0.1.0.dist-info/entry_points.txt; do
   [ -f "$root/$f" ] || fail "the package lacks /$f"
 done
+# Debian's interpreter imports the package from where the package puts it, and pytest finds the
+# plugin through its entry point.
+if [ -x /usr/bin/python3 ]; then
+  PYTHONPATH="$root/usr/lib/python3/dist-packages" /usr/bin/python3 -c '
+import importlib.metadata as m, tarvisk
+assert tarvisk.Provider and tarvisk.Integer
+eps = [e.value for e in m.entry_points(group="pytest11") if e.name == "tarvisk"]
+assert eps == ["tarvisk.pytest_plugin"], eps
+' || fail "the package'"'"'s Python package does not import, or names no pytest plugin"
+fi
 [ "$(ls "$root")" = usr ] || fail "the package installs outside /usr: $(ls "$root" | tr '\n' ' ')"
 grep -qx 'Exec=/usr/bin/tarvisk --automation' "$root/usr/share/dbus-1/services/ZephProv.Halvex.Tarvisk.service" ||
   fail "activation file in the package: $(cat "$root/usr/share/dbus-1/services/ZephProv.Halvex.Tarvisk.service")"

@@ -11,9 +11,18 @@ install_to "$prefix"
 export QT_QPA_PLATFORM=offscreen
 unset DISPLAY WAYLAND_DISPLAY
 
-# --- the tree: programs and data only, nothing of the build (no headers, no static libraries)
+# --- the tree: programs, data and the Python package only, nothing of the build (no headers, no
+# static libraries)
 top="$(cd "$prefix" && ls | tr '\n' ' ')"
-[ "$top" = "bin share " ] || fail "prefix holds \"$top\", expected only bin and share"
+[ "$top" = "bin lib share " ] || fail "prefix holds \"$top\", expected only bin, lib and share"
+[ "$(cd "$prefix/lib" && find . -name '*.a' -o -name '*.so*' -o -name '*.h')" = "" ] || fail "lib holds build files"
+# Outside /usr the package goes where Debian's interpreter looks below a prefix.
+if [ -x /usr/bin/python3 ]; then
+  site="$prefix/lib/python$(/usr/bin/python3 -c 'import sys; print("%d.%d" % sys.version_info[:2])')/dist-packages"
+  [ -f "$site/tarvisk/__init__.py" ] || fail "the Python package is not in $site"
+  PYTHONPATH="$site" /usr/bin/python3 -c 'import tarvisk.pytest_plugin' 2>"$work/import.err" ||
+    fail "the installed Python package does not import: $(cat "$work/import.err")"
+fi
 for program in tarvisk tarvisk-client tarvisk-controller; do
   if [ ! -x "$prefix/bin/$program" ]; then
     fail "bin/$program missing or not executable"

@@ -1,8 +1,8 @@
 // tarvisk-client: drives the pendant provider on the D-Bus session bus from a shell, for people
 // and for scripts.
 #include "host/dbusvalue.h"
+#include "host/messagerecord.h"
 #include "iprovidercontrollerinterface.h"
-#include "iprovidermessageinterface.h"
 #include "valuetext.h"
 
 #include <QCommandLineParser>
@@ -214,44 +214,37 @@ private:
         }
     }
 
-    // Fetches and prints every queued message (up to the count asked for).
+    // Takes and prints every queued message (up to the count asked for), many in one call.
     void drain()
     {
         while (!m_countReached) {
-            const QDBusPendingReply<int, QDBusObjectPath> reply = m_controller->GetMessage();
-            if (reply.isError()) {
-                printError(QStringLiteral("GetMessage: ") + reply.error().message());
+            const uint max = m_options.count >= 0 ? uint(m_options.count - m_printed) : 1024u;
+            QDBusMessage call = QDBusMessage::createMethodCall(
+                m_service, m_path, QStringLiteral("ZephProv.Halvex.Tarvisk.Queue"), QStringLiteral("TakeMessages"));
+            call << max;
+            const QDBusMessage reply = m_bus.call(call);
+            if (reply.type() != QDBusMessage::ReplyMessage) {
+                printError(QStringLiteral("TakeMessages: ") + reply.errorMessage());
                 if (m_loop)
                     m_loop->quit();
                 return;
             }
-            const QString path = reply.argumentAt<1>().path();
-            if (path == u"/")
+            const MessageRecordList taken = qdbus_cast<MessageRecordList>(reply.arguments().value(0));
+            if (taken.isEmpty())
                 return;
-            printMessage(path);
-            release(path);
-            if (m_options.count >= 0 && ++m_printed >= m_options.count) {
+            for (const MessageRecord &m : taken) {
+                printLine(QStringLiteral("%1\t%2\t%3\t%4\t%5")
+                              .arg(m.number)
+                              .arg(valuetext::formatValue(m.value.value), m.source, m.destination)
+                              .arg(m.attribute));
+            }
+            m_printed += int(taken.size());
+            if (m_options.count >= 0 && m_printed >= m_options.count) {
                 m_countReached = true;
                 if (m_loop)
                     m_loop->quit();
             }
         }
-    }
-
-    void printMessage(const QString &path)
-    {
-        ZephProv::IProviderMessage message(m_service, path, m_bus);
-        QDBusPendingReply<int, int> n = message.FinalGetNumber();
-        QDBusPendingReply<int, DBusValue> v = message.FinalGetValue();
-        QDBusPendingReply<int, QString> s = message.FinalGetSource();
-        QDBusPendingReply<int, QString> d = message.FinalGetDestination();
-        // Initialising with Empty only reads the attribute back.
-        QDBusPendingReply<int, DBusValue> a = message.FinalInitialize(DBusValue());
-        a.waitForFinished();
-        printLine(QStringLiteral("%1\t%2\t%3\t%4\t%5")
-                      .arg(n.argumentAt<1>())
-                      .arg(valuetext::formatValue(v.argumentAt<1>().value), s.argumentAt<1>(), d.argumentAt<1>(),
-                           valuetext::formatValue(a.argumentAt<1>().value)));
     }
 
     void release(const QString &path)
@@ -279,7 +272,7 @@ int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("tarvisk-client"));
-    registerDBusValueTypes();
+    registerMessageRecordTypes();
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QString::fromLatin1(kDescription));

@@ -25,7 +25,8 @@ out="${1:-/dev/null}"
   run "press to host message (hosted, in-process)" "$build/bench/press/bench_press"
   run "press to datagram beside bare UDP (standalone, loopback)" "$build/bench/pressudp/bench_press_udp"
   run "link codec and socket beside bare UDP" "$build/bench/link/link_bench"
-  run "D-Bus round trips beside a bare ping (private bus)" "$build/bench/dbus/bench_dbus"
+  run "D-Bus costs beside a bare ping and the main-thread floor (private bus), from Qt and from Python" \
+    "$build/bench/dbus/bench_dbus" 5000 --python "$here/bench/dbus/bench_python.py"
   run "mini display: full-screen DrawDisplay" "$build/bench/display/tarvisk_display_bench"
   run "start-up to first window shown, resident memory" "$build/bench/startup/bench_startup" 10
 } | tee "$out"

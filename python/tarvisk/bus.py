@@ -33,8 +33,9 @@ class Subscription:
     def clear(self):
         self._queue.clear()
 
-    def wait(self, timeout=None):
-        """The body of the next signal, or None when none came within ``timeout`` seconds."""
+    def wait(self, timeout=None, *, keep=False):
+        """The body of the next signal, or None when none came within ``timeout`` seconds; with
+        ``keep`` the signal stays to be seen by ``pending``."""
         deadline = None if timeout is None else time.monotonic() + timeout
         while not self._queue:
             remaining = None if deadline is None else deadline - time.monotonic()
@@ -44,7 +45,7 @@ class Subscription:
                 self._connection._jeepney.recv_messages(timeout=remaining)
             except TimeoutError:
                 return None
-        return self._queue.popleft().body
+        return self._queue[0].body if keep else self._queue.popleft().body
 
     def close(self):
         if self._handle is not None:

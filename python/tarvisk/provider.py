@@ -91,6 +91,7 @@ class Controller:
         self._connected = False
         self._released = False
         self._pending = collections.deque()
+        self._drained = False
         owner = connection.name_owner(SERVICE)
         # Subscribed from the start, so that no growth of the queue goes unnoticed.
         self._queued = connection.subscribe(sender=owner, path=path, interface=QUEUE_IFACE, member="MessageQueued")
@@ -123,6 +124,7 @@ class Controller:
             count = min(max, len(self._pending))
             return [self._pending.popleft() for _ in range(count)]
         records = self._call(QUEUE_IFACE, "TakeMessages", "u", (max,))[0]
+        self._drained = len(records) < max
         return [Message(number, from_tagged(value), source, destination, attribute)
                 for number, source, destination, value, attribute in records]
 
@@ -151,15 +153,14 @@ class Controller:
         """The next message, waiting until ``deadline`` (a time.monotonic() value, None for
         ever); None when it passed."""
         while not self._pending:
+            # After a take that emptied the queue, every later growth brings a MessageQueued, so
+            # the next take waits for one instead of asking in vain.
+            if self._drained and not self._queued.pending():
+                remaining = None if deadline is None else deadline - time.monotonic()
+                if (remaining is not None and remaining <= 0) or self._queued.wait(remaining, keep=True) is None:
+                    return None
             self._queued.clear()
             self._pending.extend(self.take())
-            if self._pending:
-                break
-            remaining = None if deadline is None else deadline - time.monotonic()
-            if remaining is not None and remaining <= 0:
-                return None
-            if self._queued.wait(remaining) is None:
-                return None
         return self._pending.popleft()
 
     def get_message(self):

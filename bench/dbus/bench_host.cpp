@@ -4,8 +4,9 @@
 // time a press up to the message in its hands:
 //   Press(b down)    presses (or lets go of) OK a millisecond after the call returned, so that
 //                    the call's own reply is out of the way; the moment of the press is kept
-//   LastPress() -> (x, x)  CLOCK_MONOTONIC nanoseconds at the last press, taken right before it,
-//                    and when the connected controller's MessageQueued was emitted after it
+//   LastPress() -> (x, x, x)  CLOCK_MONOTONIC nanoseconds at the last press, taken right before
+//                    it; when the event loop began its next turn; and when the connected
+//                    controller's MessageQueued had been handed to the bus after it
 //   Fill(u count)    queues count key messages (number 1, key 14) on the connected controller
 #include "host/hostobjects.h"
 #include "host/hostservice.h"
@@ -16,6 +17,7 @@
 #include "provider/provcontroller.h"
 #include "provider/provstate.h"
 
+#include <QAbstractEventDispatcher>
 #include <QApplication>
 #include <QDBusConnection>
 #include <QMouseEvent>
@@ -58,12 +60,23 @@ public slots:
             watchSignal();
             m_lastPress = monotonicNs();
             QApplication::sendEvent(ok, &e);
+            m_pressPending = true;
         });
     }
-    qint64 LastPress(qint64 &signalled) const
+    qint64 LastPress(qint64 &turn, qint64 &signalled) const
     {
+        turn = m_nextTurn;
         signalled = m_lastSignal;
         return m_lastPress;
+    }
+
+    // Connected to the event dispatcher before the service, so that it runs first in a turn.
+    void noteTurn()
+    {
+        if (m_pressPending) {
+            m_nextTurn = monotonicNs();
+            m_pressPending = false;
+        }
     }
     void Fill(uint count)
     {
@@ -90,7 +103,9 @@ private:
     HostService &m_service;
     QList<HostController *> m_watched;
     qint64 m_lastPress = 0;
+    qint64 m_nextTurn = 0;
     qint64 m_lastSignal = 0;
+    bool m_pressPending = false;
 };
 
 } // namespace
@@ -104,11 +119,14 @@ int main(int argc, char **argv)
     registerPendantWindows();
     InitKeyTables();
     HostService service;
+    BenchControl control(service);
+    QAbstractEventDispatcher *dispatcher = QAbstractEventDispatcher::instance();
+    QObject::connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, &control, &BenchControl::noteTurn);
+    QObject::connect(dispatcher, &QAbstractEventDispatcher::awake, &control, &BenchControl::noteTurn);
     if (!service.start()) {
         std::fprintf(stderr, "bench_host: %s\n", qPrintable(service.lastError()));
         return 2;
     }
-    BenchControl control(service);
     QDBusConnection::sessionBus().registerObject(QStringLiteral("/Bench"), &control, QDBusConnection::ExportAllSlots);
     QObject::connect(&service, &HostService::finished, &app, &QCoreApplication::quit, Qt::QueuedConnection);
     const int status = app.exec();

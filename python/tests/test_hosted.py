@@ -4,7 +4,7 @@ import time
 
 import pytest
 
-from tarvisk import BusError, Integer, Message, Provider, StatusError
+from tarvisk import BusError, Integer, Message, Provider, ProviderNotFound, StatusError
 from tarvisk.provider import DESTINATION_ATTRIBUTE
 
 
@@ -86,3 +86,9 @@ def test_objects_go_with_the_connection(tarvisk_bus, tarvisk_provider):
             break
         assert time.monotonic() < deadline, "the controller outlived its connection"
         time.sleep(0.02)
+
+
+def test_a_bus_without_provider_says_what_to_do(tarvisk_bus):
+    with Provider(tarvisk_bus.address) as provider:
+        with pytest.raises(ProviderNotFound, match="tarvisk --automation"):
+            provider.controller()

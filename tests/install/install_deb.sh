@@ -45,7 +45,7 @@ import importlib.metadata as m, tarvisk
 assert tarvisk.Provider and tarvisk.Integer
 eps = [e.value for e in m.entry_points(group="pytest11") if e.name == "tarvisk"]
 assert eps == ["tarvisk.pytest_plugin"], eps
-' || fail "the package'"'"'s Python package does not import, or names no pytest plugin"
+' || fail "the Python package from the Debian package does not import, or names no pytest plugin"
 fi
 [ "$(ls "$root")" = usr ] || fail "the package installs outside /usr: $(ls "$root" | tr '\n' ' ')"
 grep -qx 'Exec=/usr/bin/tarvisk --automation' "$root/usr/share/dbus-1/services/ZephProv.Halvex.Tarvisk.service" ||

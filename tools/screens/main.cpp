@@ -1,103 +1,97 @@
-// Renders the pendant windows to PNG files, as a user would see them once connected:
-//   tarvisk-screens <output folder>
-// Runs on any Qt platform; with the offscreen platform no display is needed.
-#include "link/linkwire.h"
-#include "link/udplink.h"
-#include "pendant/frmtp.h"
-#include "pendant/pendants.h"
-#include "provider/provcontroller.h"
-#include "provider/provstate.h"
-#include "widgets/buttonex.h"
+// tarvisk-screens: renders the windows and the display to PNG files, to look at them.
+// Runs on any Qt platform; without a display it uses the offscreen one.
+#include "screenshot.h"
 
 #include <QApplication>
+#include <QCommandLineParser>
 #include <QDir>
-#include <QElapsedTimer>
-#include <QImage>
-#include <QUdpSocket>
 
 #include <cstdio>
+#include <functional>
+#include <vector>
 
-using namespace tarvisk;
+using namespace tarvisk::screens;
 
 namespace {
 
-void settle(int ms)
+struct Window
 {
-    QElapsedTimer t;
-    t.start();
-    while (t.elapsed() < ms)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-}
+    const char *option;
+    const char *what;
+    std::function<void(Shots &)> render;
+};
 
-bool save(QWidget *w, const QString &path)
+const std::vector<Window> &windows()
 {
-    const QImage img = w->grab().toImage();
-    const bool ok = img.save(path);
-    std::printf("%s %s (%dx%d)\n", ok ? "wrote" : "FAILED", qPrintable(path), img.width(), img.height());
-    return ok;
+    static const std::vector<Window> all = {
+        {"standard", "the standard pendant, hosted and standalone (frmTP-*.png)", renderStandard},
+        {"mini", "the mini pendant with its display, and its latch view (frmMiniTP-*.png)", renderMini},
+        {"old", "the old pendant: loaded, connected, latched, Alt held, with Debug (frmOldTP-*.png)", renderOld},
+        {"tpless", "the pendant-less window, designed and see-through (frmTPLess-*.png)", renderTPLess},
+        {"connect", "the connection dialog, fresh and with stored settings (connect*.png)", renderConnect},
+        {"display", "display screens painted from drawing lists (display-sheet.png)", renderDisplaySheet},
+        {"demo", "the virtual controller's demo screens (controller-screens.png)", renderDemoScreens},
+        {"buttons", "every style and state of the drawn button (button-sheet.png)", renderButtonSheet},
+    };
+    return all;
 }
 
 } // namespace
 
 int main(int argc, char **argv)
 {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY") &&
+        qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    const QString out = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("screenshots");
-    QDir().mkpath(out);
-    registerPendantWindows();
-    InitKeyTables();
-    bool ok = true;
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral("Renders the windows to PNG files; with no window named, all of them."));
+    parser.addHelpOption();
+    const QCommandLineOption output({QStringLiteral("o"), QStringLiteral("output")},
+                                    QStringLiteral("The folder for the pictures (default: screenshots)."),
+                                    QStringLiteral("folder"));
+    const QCommandLineOption scale({QStringLiteral("s"), QStringLiteral("scale")},
+                                   QStringLiteral("Enlargement of the display sheets, 1 to 10 (default 3 and 2)."),
+                                   QStringLiteral("factor"));
+    parser.addOption(output);
+    parser.addOption(scale);
+    for (const Window &w : windows())
+        parser.addOption(QCommandLineOption(QString::fromLatin1(w.option), QString::fromLatin1(w.what)));
+    parser.addPositionalArgument(QStringLiteral("folder"), QStringLiteral("The output folder, as with --output."),
+                                 QStringLiteral("[folder]"));
+    parser.process(app);
 
-    // Hosted, connected: keys enabled by "CONNECT", the switch on MAN, LED 1 blinking, LED 2
-    // on, the beeper icon shown, a key held down.
-    {
-        auto controller = std::make_shared<ProvController>();
-        Variant params = Variant::array({Variant(), Variant("PendantType=0, StateDestination=x, Debug"), Variant()});
-        controller->FinalConnect(params);
-        Variant result;
-        controller->FinalExecute(QStringLiteral("show"), Variant(), result);
-        settle(1200);
-        controller->FinalExecute(QStringLiteral("led"), Variant::array({2, 1}), result);
-        controller->FinalExecute(QStringLiteral("beep"), Variant(-1), result);
-        auto *tp = static_cast<frmTP *>(existingPendantWindow(PendantKind::Standard));
-        tp->keyButton(7)->setCheckKeyDown(true);
-        settle(50);
-        ok &= save(tp, out + QStringLiteral("/frmTP-hosted.png"));
-        controller->FinalDisconnect();
+    const QStringList positional = parser.positionalArguments();
+    if (positional.size() > 1 || (positional.size() == 1 && parser.isSet(output))) {
+        std::fprintf(stderr, "tarvisk-screens: give the output folder once\n");
+        return 2;
     }
-    resetProcessState();
-    registerPendantWindows();
-    InitKeyTables();
+    int factor = 0;
+    if (parser.isSet(scale)) {
+        bool isNumber = false;
+        factor = parser.value(scale).toInt(&isNumber);
+        if (!isNumber || factor < 1 || factor > 10) {
+            std::fprintf(stderr, "tarvisk-screens: --scale takes a whole number from 1 to 10, not \"%s\"\n",
+                         qPrintable(parser.value(scale)));
+            return 2;
+        }
+    }
+    const QString folder = parser.isSet(output)   ? parser.value(output)
+                           : positional.isEmpty() ? QStringLiteral("screenshots")
+                                                  : positional.first();
+    if (!QDir().mkpath(folder)) {
+        std::fprintf(stderr, "tarvisk-screens: cannot create the folder %s\n", qPrintable(folder));
+        return 1;
+    }
 
-    // Standalone, lit by a controller over real UDP on loopback: LED 1 off, LED 2 blinking
-    // (caught in its lit phase), the beeper on, the switch on TEACH, SHIFT held.
-    {
-        QUdpSocket controller;
-        controller.bind(QHostAddress::LocalHost, 0);
-        auto link = std::make_shared<UdpPendantLink>();
-        link->Open(QStringLiteral("TPComm"),
-                   QStringLiteral("TPClient, UDP=127.0.0.1:%1:127.0.0.1:0").arg(controller.localPort()));
-        g_Standalone = true;
-        g_TPComm = link;
-        ShowPendant(0, 2, false, false);
-        auto *tp = static_cast<frmTP *>(existingPendantWindow(PendantKind::Standard));
-        emit tp->firstConnectionTimer()->Timer();
-        auto message = [&](int number, const Variant &value) {
-            linkwire::Datagram d;
-            d.kind = linkwire::Kind::Message;
-            d.number = number;
-            d.value = value;
-            controller.writeDatagram(linkwire::encode(d), QHostAddress::LocalHost, link->localPort());
-        };
-        message(257, Variant::array({1, 0}));
-        message(257, Variant::array({2, 1}));
-        message(257, Variant::array({2, 2}));
-        message(256, Variant(-1));
-        settle(300);
-        tp->keyButton(24)->setCheckKeyDown(true);
-        settle(50);
-        ok &= save(tp, out + QStringLiteral("/frmTP-standalone.png"));
-        tp->close();
+    bool any = false;
+    for (const Window &w : windows())
+        any |= parser.isSet(QString::fromLatin1(w.option));
+    Shots shots(folder, factor);
+    for (const Window &w : windows()) {
+        if (!any || parser.isSet(QString::fromLatin1(w.option)))
+            w.render(shots);
     }
-    return ok ? 0 : 1;
+    return shots.ok() ? 0 : 1;
 }

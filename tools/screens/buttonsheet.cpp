@@ -1,21 +1,19 @@
-// Renders every face style of the drawn buttons in every look onto one sheet, at 2x zoom, and
-// writes it as PNG: tarvisk-buttonsheet OUT.png
+// Every face style of the drawn buttons in every look on one sheet, at 2x zoom.
+#include "screenshot.h"
 
 #include "common/twips.h"
 #include "widgets/buttonex.h"
 #include "widgets/buttonpaint.h"
 
-#include <QApplication>
 #include <QImage>
 #include <QPainter>
 #include <QPainterPath>
 #include <QWidget>
 
-#include <cstdio>
 #include <functional>
 #include <vector>
 
-using namespace tarvisk;
+namespace tarvisk::screens {
 
 namespace {
 
@@ -124,16 +122,10 @@ QImage renderThroughWidget(QWidget *host, const QSize &px)
 
 } // namespace
 
-int main(int argc, char **argv)
+// button-sheet: the rows are the styles and their options, the columns the states; the last row
+// is a key bound through ButtonEx to a real widget and grabbed from it.
+void renderButtonSheet(Shots &shots)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: tarvisk-buttonsheet OUT.png\n");
-        return 2;
-    }
-
     const std::vector<Column> columns = {
         {"normal", [](ButtonLook &) {}},
         {"pressed", [](ButtonLook &l) { l.pressed = true; }},
@@ -264,9 +256,7 @@ int main(int argc, char **argv)
                       grabbed);
     painter.end();
 
-    if (!sheet.save(QString::fromLocal8Bit(argv[1]), "PNG")) {
-        std::fprintf(stderr, "cannot write %s\n", argv[1]);
-        return 1;
-    }
-    return 0;
+    shots.save(sheet, QStringLiteral("button-sheet"));
 }
+
+} // namespace tarvisk::screens

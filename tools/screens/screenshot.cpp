@@ -1,0 +1,50 @@
+#include "screenshot.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QWidget>
+
+#include <cstdio>
+
+namespace tarvisk::screens {
+
+void Shots::settle(int ms)
+{
+    QElapsedTimer t;
+    t.start();
+    while (t.elapsed() < ms)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+}
+
+bool Shots::save(const QImage &image, const QString &name)
+{
+    const QString path = QDir(m_folder).filePath(name + QStringLiteral(".png"));
+    const bool written = !image.isNull() && image.save(path, "PNG");
+    std::printf("%s %s (%dx%d)\n", written ? "wrote" : "FAILED", qPrintable(path), image.width(), image.height());
+    m_ok &= written;
+    return written;
+}
+
+bool Shots::save(QWidget *widget, const QString &name)
+{
+    if (!widget) {
+        fail(name + QStringLiteral(": no window"));
+        return false;
+    }
+    return save(widget->grab().toImage(), name);
+}
+
+bool Shots::saveScaled(const QImage &image, const QString &name, int fallback)
+{
+    const int scale = m_scale > 0 ? m_scale : fallback;
+    return save(image.scaled(image.size() * scale, Qt::IgnoreAspectRatio, Qt::FastTransformation), name);
+}
+
+void Shots::fail(const QString &what)
+{
+    std::fprintf(stderr, "FAILED %s\n", qPrintable(what));
+    m_ok = false;
+}
+
+} // namespace tarvisk::screens

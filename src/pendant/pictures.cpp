@@ -23,18 +23,37 @@ QImage transparentImage(int w, int h)
 
 } // namespace
 
+namespace {
+
+const QPointF kSwitchCentre(kModeSwitchWidth / 2.0, kModeSwitchHeight - 27.0);
+
+// A point at `radius` from the switch's centre towards a position's detent: 225 (AUTO), 270 (MAN)
+// and 315 (TEACH) degrees, screen angles.
+QPointF towardsDetent(int position, double radius)
+{
+    const double a = (225.0 + 45.0 * position) * M_PI / 180.0;
+    return kSwitchCentre + QPointF(radius * std::cos(a), radius * std::sin(a));
+}
+
+} // namespace
+
+QPointF modeSwitchDetent(int position)
+{
+    return towardsDetent(position, 27);
+}
+
 QImage modeSwitch(int position)
 {
     QImage img = transparentImage(kModeSwitchWidth, kModeSwitchHeight);
     QPainter p(&img);
     p.setRenderHint(QPainter::Antialiasing);
-    const QPointF c(kModeSwitchWidth / 2.0, kModeSwitchHeight - 27.0);
-    // Three detents at 225 (AUTO), 270 (MAN) and 315 (TEACH) degrees, screen angles.
+    const QPointF c = kSwitchCentre;
     for (int i = 0; i < 3; ++i) {
-        const double a = (225.0 + 45.0 * i) * M_PI / 180.0;
-        const QPointF tip(c.x() + 29 * std::cos(a), c.y() + 29 * std::sin(a));
-        p.setPen(QPen(QColor(230, 230, 230), 2));
-        p.drawLine(QPointF(c.x() + 25 * std::cos(a), c.y() + 25 * std::sin(a)), tip);
+        const QPointF inner = towardsDetent(i, 24.5), outer = towardsDetent(i, 29.5);
+        p.setPen(QPen(QColor(30, 30, 30), 4, Qt::SolidLine, Qt::RoundCap));
+        p.drawLine(inner, outer);
+        p.setPen(QPen(QColor(235, 235, 235), 2, Qt::SolidLine, Qt::FlatCap));
+        p.drawLine(towardsDetent(i, 25), towardsDetent(i, 29));
     }
     // Body: a dark bezel with a lighter knob.
     p.setPen(QPen(QColor(20, 20, 20), 1.5));

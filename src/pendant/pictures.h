@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QImage>
+#include <QPointF>
 
 class QPainter;
 
@@ -12,6 +13,9 @@ namespace tarvisk::pictures {
 QImage modeSwitch(int position);
 constexpr int kModeSwitchWidth = 64;
 constexpr int kModeSwitchHeight = 60;
+// The middle of a position's detent tick in the picture. The ticks are light with a dark rim,
+// so that they show on the dark standard pendant and on the light mini and old pendants alike.
+QPointF modeSwitchDetent(int position);
 
 // A white arrow for the cursor keys: 0 up, 1 left, 2 down, 3 right.
 QImage arrow(int direction, int size = 20);

@@ -135,12 +135,13 @@ void frmTP::buildControls()
     imgBeep = new QLabel(this);
     imgBeep->setObjectName(QStringLiteral("imgBeep"));
     imgBeep->setPixmap(QPixmap::fromImage(pictures::beeper()));
-    imgBeep->setGeometry(twipsRect(1065, 1290, 240, 240));
+    imgBeep->setGeometry(twipsRect(1020, 1290, 240, 240));
     imgBeep->hide();
     connect(m_beeper, &Beeper::shownChanged, imgBeep, &QWidget::setVisible);
     addControl(imgBeep);
 
-    QComboBox *states = createStateSelector(this, QRect(1290, 1275, 1725, 300));
+    // As tall as the band between Cancel and OK above and the J1 row below.
+    QComboBox *states = createStateSelector(this, QRect(1290, 1275, 1725, 285));
     states->setObjectName(QStringLiteral("cmbState"));
     states->setFont(pendantFont(8, false));
 }
@@ -219,20 +220,23 @@ void frmTP::buildSwitch()
     picSwitch = sw;
     addControl(sw);
 
-    const struct
-    {
-        const char *caption;
-        int left, top;
-    } captions[3] = {{"AUTO", 60, 120}, {"MAN", 600, 0}, {"TEACH", 960, 120}};
-    for (const auto &c : captions) {
-        auto *label = new QLabel(QString::fromLatin1(c.caption), picSwitch);
+    // Each caption stands centred over its detent, MAN above the other two; the switch reaches
+    // past the window's left edge, the captions stay inside it.
+    const char *const captions[3] = {"AUTO", "MAN", "TEACH"};
+    for (int i = 0; i < 3; ++i) {
+        auto *label = new QLabel(QString::fromLatin1(captions[i]), picSwitch);
+        label->setObjectName(QStringLiteral("lblSwitch%1").arg(i));
         label->setFont(pendantFont(7.5, true));
         QPalette pal = label->palette();
         pal.setColor(QPalette::WindowText, Qt::white);
         label->setPalette(pal);
         label->adjustSize();
-        label->move(twips::toPixelsX(c.left), twips::toPixelsY(c.top));
+        const QPointF detent = pictures::modeSwitchDetent(i) + QPointF((sw->width() - pictures::kModeSwitchWidth) / 2.0,
+                                                                       sw->height() - pictures::kModeSwitchHeight);
+        const int top = i == 1 ? 3 : 3 + label->height();
+        label->move(int(detent.x() - label->width() / 2.0), top);
         label->setAttribute(Qt::WA_TransparentForMouseEvents);
+        lblSwitch[i] = label;
     }
     for (int i = 0; i < 3; ++i) {
         auto *area = new QWidget(picSwitch);

@@ -33,6 +33,7 @@ public:
     QString keyName(int index) const { return m_keyNames[index]; }
     QWidget *switchArea(int position) const { return imgClickSwitch[position]; }
     QWidget *modeSwitch() const { return picSwitch; }
+    QLabel *switchCaption(int position) const { return lblSwitch[position]; }
     QWidget *jogDialBox() const { return picJogDial; }
     clsJogDial *jogDial() const { return m_jogDial; }
     QWidget *beeperIcon() const { return imgBeep; }
@@ -67,6 +68,7 @@ private:
     std::array<QLabel *, 6> lblMoveBtn{};
     QWidget *picSwitch = nullptr;
     std::array<QWidget *, 3> imgClickSwitch{};
+    std::array<QLabel *, 3> lblSwitch{};
     std::array<QWidget *, 2> shpLED{};
     QLabel *imgBeep = nullptr;
     QWidget *picJogDial = nullptr;

@@ -233,6 +233,8 @@ void frmMiniTP::buildKeys()
         label->setGeometry(inGroupRelative(fraManual, 780, tops[i], 315, 195));
         label->setAlignment(Qt::AlignCenter);
         label->setFont(pendantFont(9, true));
+        // The label reaches a pixel over the inner edge of its minus key; clicks there are the key's.
+        label->setAttribute(Qt::WA_TransparentForMouseEvents);
         lblBtn[i] = label;
         addControl(label);
     }

@@ -19,6 +19,8 @@
 #include <QPushButton>
 #include <QSlider>
 
+#include <algorithm>
+
 namespace tarvisk {
 
 namespace {
@@ -71,10 +73,12 @@ constexpr int kKeyHeight = 300;
 const char *const kAxisLabels[6] = {"J1 /  X ", "J2 /  Y ", "J3 /  Z ", "J4 / RX", "J5 / RY", "J6 / RZ"};
 const char *const kSwitchKeys[3] = {"TP_KEY_AUTO", "TP_KEY_MAN", "TP_KEY_TC"};
 
-// The place of "Leave press" and of the state selector, which the selector covers while
-// it is shown: the free part of the SHIFT row (from fraFunc's origin).
+// "Leave press" takes the free part of the SHIFT row (from fraFunc's origin). The state selector
+// goes where nothing else is when Debug keeps it shown: the band between the mode switch and the
+// R-SEL row, over the top edge of fraRSel (from the window's origin). No other free place of the
+// window is wide enough for it.
 const QRect kLeavePressTwips(960, 210, 1635, 300);
-const QRect kStateSelectorTwips(960, 210, 1635, 300);
+const QRect kStateSelectorTwips(60, 1215, 1440, 240);
 
 } // namespace
 
@@ -103,8 +107,9 @@ void frmOldTP::buildControls()
     connect(chkLeavePress, &QCheckBox::toggled, this, [this](bool checked) { showLatchView(checked); });
     addControl(chkLeavePress);
 
-    QComboBox *states = createStateSelector(fraFunc, kStateSelectorTwips);
+    QComboBox *states = createStateSelector(this, kStateSelectorTwips);
     states->setObjectName(QStringLiteral("cmbState"));
+    states->setFont(pendantFont(8, false));
     states->raise();
 
     previewKeys(this);
@@ -162,6 +167,8 @@ void frmOldTP::buildKeys()
         auto *label = new QLabel(QString::fromLatin1(kAxisLabels[i]), fraManual);
         label->setObjectName(QStringLiteral("lblBtn%1").arg(i));
         label->setGeometry(twipsRect(900, 240 + 360 * i, 915, 195));
+        // The label reaches a pixel over the inner edges of its axis keys; clicks there are theirs.
+        label->setAttribute(Qt::WA_TransparentForMouseEvents);
         label->setAlignment(Qt::AlignCenter);
         lblBtn[i] = label;
         addControl(label);
@@ -236,7 +243,10 @@ void frmOldTP::buildJog()
     sldJog->setTickPosition(QSlider::TicksBothSides);
     sldJog->setTickInterval(1);
     sldJog->setValue(0);
-    sldJog->setGeometry(twipsRect(30, 150, 555, 1050));
+    // The frame's title takes the top of the frame, where the slider's place would cross it: the
+    // slider keeps its left edge, width and bottom, and starts below the title.
+    const QRect place = twipsRect(30, 150, 555, 1050);
+    sldJog->setGeometry(place.adjusted(0, std::max(0, fraJog->contentsRect().top() - place.top()), 0, 0));
     sldJog->installEventFilter(this);
     addControl(sldJog);
 

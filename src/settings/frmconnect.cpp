@@ -1,11 +1,11 @@
 #include "settings/frmconnect.h"
 
 #include "common/diagnostics.h"
+#include "common/leadingnumber.h"
 #include "common/proverror.h"
 #include "common/twips.h"
 #include "common/variant.h"
 #include "settings/clsprofile.h"
-#include "common/leadingnumber.h"
 #include "settings/selectalltext.h"
 
 #include <QCheckBox>
@@ -98,8 +98,11 @@ int32_t readType(const clsProfile &profile)
 }
 
 // Pieces 0 to min(3, last) of the dotted text go to the boxes; boxes without a piece keep their text.
+// Empty text has no pieces at all (not one empty piece), so it leaves every box as it was.
 void fillAddress(const std::array<ConnectField *, 4> &boxes, const QString &address)
 {
+    if (address.isEmpty())
+        return;
     const QStringList pieces = address.split(u'.');
     const qsizetype n = std::min<qsizetype>(3, pieces.size() - 1);
     for (qsizetype i = 0; i <= n; ++i)

@@ -232,6 +232,28 @@ private slots:
         QCOMPARE(mini.cmbType->currentText(), QString("MiniTP"));
     }
 
+    void emptyStoredAddressesKeepTheBoxes()
+    {
+        // An empty address has no pieces: every box keeps its text, and OK hands it back whole.
+        QDir().mkpath(QFileInfo(m_path).absolutePath());
+        QFile f(m_path);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("[$Dist$]\nIPAddress=\n[$Src$]\nIPAddress=10\n");
+        f.close();
+        frmConnect d;
+        d.LoadIni();
+        QCOMPARE(d.m_strDestIP, QString());
+        QCOMPARE(texts(d.txtDestIP), QStringList({"127", "0", "0", "1"}));
+        QCOMPARE(texts(d.txtSrcIP), QStringList({"10", "255", "255", "255"})); // one piece, one box
+        d.show();
+        QVERIFY(QTest::qWaitForWindowActive(&d));
+        QTest::mouseClick(d.cmdOK, Qt::LeftButton);
+        QVERIFY(!d.m_bCancel);
+        QCOMPARE(d.m_strDestIP, QString("127.0.0.1"));
+        QCOMPARE(d.m_strSrcIP, QString("10.255.255.255"));
+        QCOMPARE(clsProfile(m_path).GetString("$Dist$", "IPAddress", "-"), QString("127.0.0.1"));
+    }
+
     void unreadableStoredValuesFallBackToTheDefaults()
     {
         QDir().mkpath(QFileInfo(m_path).absolutePath());

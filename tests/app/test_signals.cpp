@@ -132,10 +132,14 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT((pump(), !keyStates().isEmpty()), 20000);
         QCOMPARE(keyStates().last(), QStringLiteral("1000000000000000"));
         holdOk();
+        if (QTest::currentTestFailed())
+            return;
         const QString held = QStringLiteral("1040000000000000");
         QTRY_VERIFY_WITH_TIMEOUT((pump(), keyStates().contains(held)), 10000);
 
         endWith(signalNumber);
+        if (QTest::currentTestFailed())
+            return;
         QTRY_VERIFY_WITH_TIMEOUT((pump(), !got.isEmpty() && got.last().kind == linkwire::Kind::Close), 5000);
         const QStringList states = keyStates();
         // The key let go (the switch stays), then nothing held, then the close.
@@ -197,11 +201,15 @@ private slots:
         QVERIFY(client.connect(kName, controller, QStringLiteral("ZephProv.Halvex.Tarvisk.Queue"),
                                QStringLiteral("MessageQueued"), this, SLOT(onQueued(uint))));
         holdOk();
+        if (QTest::currentTestFailed())
+            return;
         QTRY_VERIFY_WITH_TIMEOUT((fetch(), numbers.contains(1)), 10000);
         QTest::qWait(100); // the announcement of the press, fetched already
         m_queued.clear();
 
         endWith(signalNumber);
+        if (QTest::currentTestFailed())
+            return;
         // Messages 2 and 3 of the key and the final 0 were queued and announced before the end.
         QTRY_COMPARE_WITH_TIMEOUT(m_queued, QList<uint>{3}, 5000);
         QVERIFY(!client.interface()->isServiceRegistered(kName).value());

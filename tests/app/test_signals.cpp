@@ -1,19 +1,19 @@
 // The built program ended by SIGTERM, SIGINT and SIGHUP while the user holds a key with the
 // mouse (real X input): it lets the key go and reports it, closes what it opened, and exits 0.
 #include "host/dbusvalue.h"
-#include "host/privatebus.h"
 #include "keytargets.h"
 #include "link/linkwire.h"
+#include "support/keybits.h"
+#include "support/privatebus.h"
+#include "support/udppeer.h"
 #include "xinput.h"
 
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDBusObjectPath>
-#include <QNetworkDatagram>
 #include <QProcess>
 #include <QTest>
-#include <QUdpSocket>
 
 #include <csignal>
 
@@ -27,11 +27,7 @@ const QString kName = QStringLiteral("ZephProv.Halvex.Tarvisk");
 const QString kRoot = QStringLiteral("/ZephProv/Halvex/Tarvisk");
 const QString kController = QStringLiteral("ZephProv.IProviderController");
 constexpr int kOkCode = 14;
-
-QString bitmapText(const QByteArray &bits)
-{
-    return QString::fromLatin1(bits.toHex());
-}
+constexpr int kManCode = 4; // the mode switch on MAN, the default mode
 
 } // namespace
 
@@ -107,45 +103,33 @@ private slots:
     void standaloneLetsGoAndClosesTheLink()
     {
         QFETCH(int, signalNumber);
-        QUdpSocket controller;
-        QVERIFY(controller.bind(QHostAddress::LocalHost, 0));
-        QList<linkwire::Datagram> got;
-        const auto pump = [&] {
-            while (controller.hasPendingDatagrams()) {
-                const linkwire::Decoded d = linkwire::decode(controller.receiveDatagram().data());
-                if (d.status == linkwire::DecodeStatus::Ok && !d.datagram.heartbeat)
-                    got << d.datagram;
-            }
-        };
-        const auto keyStates = [&] {
-            QStringList states;
-            for (const linkwire::Datagram &d : std::as_const(got)) {
-                if (d.kind == linkwire::Kind::Exec && d.command == u"SetKeyState")
-                    states << bitmapText(*d.value.bytes());
-            }
-            return states;
-        };
-        startTarvisk({QStringLiteral("127.0.0.1"), QString::number(controller.localPort()), QStringLiteral("127.0.0.1"),
+        UdpPeer controller;
+        QVERIFY(controller.bound());
+        startTarvisk({QStringLiteral("127.0.0.1"), QString::number(controller.port()), QStringLiteral("127.0.0.1"),
                       QStringLiteral("0"), QStringLiteral("0")},
                      QProcessEnvironment::systemEnvironment());
-        // The first key state comes with the first-connection tick: the switch on MAN.
-        QTRY_VERIFY_WITH_TIMEOUT((pump(), !keyStates().isEmpty()), 20000);
-        QCOMPARE(keyStates().last(), QStringLiteral("1000000000000000"));
+        // The first key state comes with the first-connection tick.
+        QTRY_VERIFY_WITH_TIMEOUT(!controller.keyStates().isEmpty(), 20000);
+        QCOMPARE(controller.keyStates().last(), bitmapOf({kManCode}));
         holdOk();
         if (QTest::currentTestFailed())
             return;
-        const QString held = QStringLiteral("1040000000000000");
-        QTRY_VERIFY_WITH_TIMEOUT((pump(), keyStates().contains(held)), 10000);
+        const QByteArray held = bitmapOf({kManCode, kOkCode});
+        QTRY_VERIFY_WITH_TIMEOUT(controller.keyStates().contains(held), 10000);
 
         endWith(signalNumber);
         if (QTest::currentTestFailed())
             return;
-        QTRY_VERIFY_WITH_TIMEOUT((pump(), !got.isEmpty() && got.last().kind == linkwire::Kind::Close), 5000);
-        const QStringList states = keyStates();
+        QTRY_VERIFY_WITH_TIMEOUT(
+            !controller.datagrams().isEmpty() && controller.datagrams().last().kind == linkwire::Kind::Close, 5000);
         // The key let go (the switch stays), then nothing held, then the close.
-        QCOMPARE(states.mid(states.indexOf(held)),
-                 (QStringList{held, QStringLiteral("1000000000000000"), QStringLiteral("0000000000000000")}));
-        QCOMPARE(got.at(got.size() - 2).kind, linkwire::Kind::Exec);
+        const QList<QByteArray> states = controller.keyStates();
+        QCOMPARE(states.mid(states.indexOf(held)), (QList<QByteArray>{held, bitmapOf({kManCode}), bitmapOf({})}));
+        // Nothing between that last state and the close.
+        QList<linkwire::Datagram> sent = controller.datagrams();
+        sent.removeIf([](const linkwire::Datagram &d) { return d.heartbeat; });
+        QVERIFY(sent.size() >= 2);
+        QCOMPARE(sent.at(sent.size() - 2).kind, linkwire::Kind::Exec);
     }
 
     void hostedLetsGoAndGivesUpTheName_data() { addSignalRows(); }

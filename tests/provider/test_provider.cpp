@@ -394,12 +394,9 @@ private slots:
         auto c = std::make_shared<ProvController>();
         Variant p = connectParams(Variant("PendantType=1"));
         QCOMPARE(c->FinalConnect(p), 0);
-        drain(*c);
+        drainQueue(*c);
         QCOMPARE(c->FinalDisconnect(), 0);
-        QStringList got;
-        for (const Msg &m : drain(*c))
-            got << QStringLiteral("%1:%2").arg(m.number).arg(m.value.debugText());
-        QCOMPARE(got, (QStringList{"2:Long 14", "3:Long 14", "0:Integer 0"}));
+        QCOMPARE(describeMessages(drainQueue(*c)), QStringLiteral("2:Long 14 | 3:Long 14 | 0:Integer 0"));
     }
 
     void unloadedWindowWaitsForTheOutermostLoop()

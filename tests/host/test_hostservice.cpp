@@ -1,92 +1,19 @@
 // The provider served in this process on a private bus, with the real standard pendant, driven
 // by clients outside the service: a second Qt connection, gdbus, dbus-send and tarvisk-client.
-#include "common/diagnostics.h"
-#include "host/dbusvalue.h"
-#include "host/hostobjects.h"
-#include "host/hostservice.h"
-#include "host/messagerecord.h"
-#include "pendant/frmtp.h"
-#include "pendant/pendants.h"
-#include "provider/keytables.h"
-#include "provider/pendantwindow.h"
-#include "provider/provstate.h"
-#include "support/busclient.h"
-#include "support/privatebus.h"
+#include "hostservicefixture.h"
 
-#include <QDBusConnection>
+#include "host/hostobjects.h"
+
 #include <QDBusConnectionInterface>
-#include <QDBusMessage>
-#include <QDBusPendingCall>
-#include <QDeadlineTimer>
-#include <QEventLoop>
 #include <QFile>
-#include <QPointer>
 #include <QRegularExpression>
 #include <QSignalSpy>
-#include <QTest>
 #include <QXmlStreamReader>
-
-#include <functional>
-#include <optional>
 
 using namespace tarvisk;
 using namespace tarvisk::testing;
 
 namespace {
-
-const QString kControllerIface = QStringLiteral("ZephProv.IProviderController");
-const QString kMessageIface = QStringLiteral("ZephProv.IProviderMessage");
-const QString kProviderIface = QStringLiteral("ZephProv.Halvex.Tarvisk.Provider");
-const QString kHandleIface = QStringLiteral("ZephProv.Halvex.Tarvisk.Handle");
-const QString kQueueIface = QStringLiteral("ZephProv.Halvex.Tarvisk.Queue");
-
-struct Msg
-{
-    int number = -1;
-    QString value; // debug text
-    QString source;
-    QString destination;
-    int attribute = -1;
-};
-
-QString toText(const QList<Msg> &list)
-{
-    QStringList parts;
-    for (const Msg &m : list)
-        parts << QStringLiteral("%1:%2:%3:%4:%5").arg(m.number).arg(m.value, m.source, m.destination).arg(m.attribute);
-    return parts.join(QStringLiteral(" | "));
-}
-
-// Message boxes that run an event loop of their own until the test presses OK, as real ones do:
-// the provider goes on serving its clients inside them.
-class NestedLoopBoxes : public Diagnostics
-{
-public:
-    NestedLoopBoxes() { install(this); }
-    ~NestedLoopBoxes() override { install(nullptr); }
-    void debugOutput(const QString &) override {}
-    void messageBox(const QString &text, Icon, const QString &) override
-    {
-        texts << text;
-        QEventLoop loop;
-        m_open = &loop;
-        if (onShown)
-            onShown();
-        loop.exec();
-        m_open = nullptr;
-    }
-    void pressOk()
-    {
-        if (m_open)
-            m_open->quit();
-    }
-
-    QStringList texts;
-    std::function<void()> onShown;
-
-private:
-    QEventLoop *m_open = nullptr;
-};
 
 // The method names of an interface, in the order an introspection document lists them.
 QStringList methodsOf(const QString &xml, const QString &interface)
@@ -108,163 +35,15 @@ QStringList methodsOf(const QString &xml, const QString &interface)
 
 } // namespace
 
-class TestHostService : public QObject
+class TestHostService : public QObject, protected HostServiceFixture
 {
     Q_OBJECT
 
-    PrivateBus bus;
-    QDBusConnection serviceBus{QString()};
-    QDBusConnection clientBus{QString()};
-    std::unique_ptr<CapturingDiagnostics> diagnostics;
-    std::unique_ptr<HostService> service;
-
-    // A call from the client connection, answered while this thread's event loop runs.
-    QDBusMessage call(const QString &path, const QString &interface, const QString &method,
-                      const QVariantList &arguments = {}, QDBusConnection *from = nullptr)
-    {
-        QDBusMessage message = QDBusMessage::createMethodCall(HostService::kServiceName, path, interface, method);
-        message.setArguments(arguments);
-        return callServed(from ? *from : clientBus, message, 15000);
-    }
-
-    static QVariant tagged(const Variant &v) { return QVariant::fromValue(DBusValue(v)); }
-
-    static Variant valueAt(const QDBusMessage &reply, int i)
-    {
-        return qdbus_cast<DBusValue>(reply.arguments().value(i)).value;
-    }
-
-    QString create(const QString &kind, const QString &holder = QString(), QDBusConnection *from = nullptr)
-    {
-        const QDBusMessage r =
-            call(HostService::kRootPath, kProviderIface, QStringLiteral("Create") + kind, {holder}, from);
-        if (r.type() != QDBusMessage::ReplyMessage)
-            return QStringLiteral("error: ") + r.errorName();
-        return qdbus_cast<QDBusObjectPath>(r.arguments().first()).path();
-    }
-
-    int connectPendant(const QString &controller, const QString &options, QDBusConnection *from = nullptr)
-    {
-        const QDBusMessage r = call(controller, kControllerIface, QStringLiteral("FinalConnect"),
-                                    {tagged(Variant::array({Variant(), Variant(options), Variant()}))}, from);
-        return r.type() == QDBusMessage::ReplyMessage ? r.arguments().first().toInt() : -1000;
-    }
-
-    // FinalExecute: the status, and the result in *result.
-    int execute(const QString &controller, const QString &command, const Variant &parameter = {},
-                Variant *result = nullptr)
-    {
-        const QDBusMessage r =
-            call(controller, kControllerIface, QStringLiteral("FinalExecute"), {command, tagged(parameter)});
-        if (r.type() != QDBusMessage::ReplyMessage)
-            return -1000;
-        if (result)
-            *result = valueAt(r, 1);
-        return r.arguments().first().toInt();
-    }
-
-    void release(const QString &path) { call(path, kHandleIface, QStringLiteral("Release")); }
-
-    // The oldest message, read through its own object and released; nothing when none waits.
-    std::optional<Msg> fetch(const QString &controller)
-    {
-        const QDBusMessage r = call(controller, kControllerIface, QStringLiteral("GetMessage"));
-        if (r.type() != QDBusMessage::ReplyMessage || r.arguments().first().toInt() != 0)
-            return Msg{-1000, r.errorMessage(), {}, {}, -1};
-        const QString path = qdbus_cast<QDBusObjectPath>(r.arguments().at(1)).path();
-        if (path == u"/")
-            return std::nullopt;
-        Msg m;
-        m.number = call(path, kMessageIface, QStringLiteral("FinalGetNumber")).arguments().at(1).toInt();
-        m.value = valueAt(call(path, kMessageIface, QStringLiteral("FinalGetValue")), 1).debugText();
-        m.source = call(path, kMessageIface, QStringLiteral("FinalGetSource")).arguments().at(1).toString();
-        m.destination = call(path, kMessageIface, QStringLiteral("FinalGetDestination")).arguments().at(1).toString();
-        m.attribute =
-            valueAt(call(path, kMessageIface, QStringLiteral("FinalInitialize"), {tagged(Variant())}), 1).toLong();
-        release(path);
-        return m;
-    }
-
-    // TakeMessages(max) through the client connection; an error reply gives one Msg of number
-    // -1000 whose value is the error name.
-    QList<Msg> take(const QString &controller, uint max)
-    {
-        const QDBusMessage r = call(controller, kQueueIface, QStringLiteral("TakeMessages"), {max});
-        if (r.type() != QDBusMessage::ReplyMessage)
-            return {Msg{-1000, r.errorName(), {}, {}, -1}};
-        QList<Msg> out;
-        for (const MessageRecord &m : qdbus_cast<MessageRecordList>(r.arguments().value(0)))
-            out << Msg{m.number, m.value.value.debugText(), m.source, m.destination, m.attribute};
-        return out;
-    }
-
-    void clickOk()
-    {
-        QWidget *ok = standardPendant()->hardKey(7);
-        QTest::mouseClick(ok, Qt::LeftButton, {}, ok->rect().center());
-    }
-
-    QList<Msg> drain(const QString &controller)
-    {
-        QList<Msg> out;
-        while (const std::optional<Msg> m = fetch(controller))
-            out << *m;
-        return out;
-    }
-
-    RunResult gdbus(const QString &path, const QString &method, const QStringList &arguments = {})
-    {
-        return runProgram(QStringLiteral("gdbus"),
-                          QStringList{QStringLiteral("call"), QStringLiteral("--session"), QStringLiteral("-d"),
-                                      HostService::kServiceName, QStringLiteral("-o"), path, QStringLiteral("-m"),
-                                      method} +
-                              arguments,
-                          bus.environment());
-    }
-
-    frmTP *standardPendant() { return static_cast<frmTP *>(existingPendantWindow(PendantKind::Standard)); }
-
-    // Waits for the first-connection tick to enable the keys, then empties the queue.
-    void waitForKeys(const QString &controller)
-    {
-        QTRY_VERIFY_WITH_TIMEOUT(standardPendant() && standardPendant()->hardKey(7)->isEnabled(), 10000);
-        drain(controller);
-    }
-
 private slots:
-    void initTestCase()
-    {
-        registerMessageRecordTypes();
-        QString error;
-        QVERIFY2(bus.start({}, &error), qPrintable(error));
-        serviceBus = QDBusConnection::connectToBus(bus.address(), QStringLiteral("service"));
-        clientBus = QDBusConnection::connectToBus(bus.address(), QStringLiteral("client"));
-        QVERIFY(serviceBus.isConnected() && clientBus.isConnected());
-    }
-
-    void cleanupTestCase()
-    {
-        QDBusConnection::disconnectFromBus(QStringLiteral("service"));
-        QDBusConnection::disconnectFromBus(QStringLiteral("client"));
-        bus.stop();
-    }
-
-    void init()
-    {
-        resetProcessState();
-        registerPendantWindows();
-        InitKeyTables();
-        diagnostics = std::make_unique<CapturingDiagnostics>();
-        service = std::make_unique<HostService>(serviceBus);
-        QVERIFY2(service->start(), qPrintable(service->lastError()));
-    }
-
-    void cleanup()
-    {
-        service.reset();
-        resetProcessState();
-        diagnostics.reset();
-    }
+    void initTestCase() { startCase(); }
+    void cleanupTestCase() { endCase(); }
+    void init() { startTest(); }
+    void cleanup() { endTest(); }
 
     void gdbusConnectsAndShows()
     {
@@ -489,65 +268,6 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(service->heldObjects(), 1, 10000);
     }
 
-    void lastReleaseFinishes()
-    {
-        QSignalSpy finished(service.get(), &HostService::finished);
-        const QString robot = create(QStringLiteral("Robot"));
-        const QString controller = create(QStringLiteral("Controller"));
-        QCOMPARE(connectPendant(controller, QStringLiteral("PendantType=0")), 0);
-        QCOMPARE(execute(controller, QStringLiteral("show")), 0);
-        release(robot);
-        QTest::qWait(50);
-        QCOMPARE(finished.count(), 0);
-        release(controller);
-        // The name went before the release was answered: the client's next call would start a
-        // fresh provider.
-        QVERIFY(!service->ownsName());
-        QVERIFY(!clientBus.interface()->isServiceRegistered(HostService::kServiceName).value());
-        QTRY_COMPARE(finished.count(), 1);
-        QVERIFY(!standardPendant());
-        QDBusMessage stale =
-            QDBusMessage::createMethodCall(serviceBus.baseService(), robot, kHandleIface, QStringLiteral("Release"));
-        QCOMPARE(callServed(clientBus, stale).errorName(), QStringLiteral("org.freedesktop.DBus.Error.UnknownObject"));
-    }
-
-    void createOnItsWayWhenTheNameWentIsServed()
-    {
-        // Served in this process, one after the other with no turn of the loop between: the
-        // Create was on its way when the release made the service give the name up.
-        QSignalSpy finished(service.get(), &HostService::finished);
-        service->release(service->object(service->CreateController(QString()).path()));
-        QVERIFY(!service->ownsName());
-        const QString served = service->CreateController(QString()).path();
-        QVERIFY(served.startsWith(HostService::kRootPath + QStringLiteral("/Controller/")));
-        QVERIFY(service->ownsName());
-        QTest::qWait(50);
-        QCOMPARE(finished.count(), 0);
-
-        // With another provider on the name by then, the late Create makes nothing.
-        service->release(service->object(served));
-        QVERIFY(!service->ownsName());
-        QDBusConnection other = QDBusConnection::connectToBus(bus.address(), QStringLiteral("successor"));
-        QVERIFY(other.registerService(HostService::kServiceName));
-        QCOMPARE(service->CreateController(QString()).path(), QStringLiteral("/"));
-        QCOMPARE(service->heldObjects(), 0);
-        QTRY_COMPARE(finished.count(), 1);
-        // Once it has finished, a call that still reaches it is told to call again.
-        QDBusMessage late = QDBusMessage::createMethodCall(serviceBus.baseService(), HostService::kRootPath,
-                                                           kProviderIface, QStringLiteral("CreateController"));
-        late << QString();
-        const QDBusMessage refused = callServed(clientBus, late);
-        QCOMPARE(refused.errorName(), QStringLiteral("ZephProv.Halvex.Tarvisk.Error.Ending"));
-        QDBusConnection::disconnectFromBus(QStringLiteral("successor"));
-    }
-
-    void graceEndsAnUnusedService()
-    {
-        QSignalSpy finished(service.get(), &HostService::finished);
-        service->setStartupGrace(100);
-        QTRY_COMPARE(finished.count(), 1);
-    }
-
     void secondStartIsRefused()
     {
         QDBusConnection other = QDBusConnection::connectToBus(bus.address(), QStringLiteral("other"));
@@ -743,125 +463,6 @@ private slots:
         // It disconnected and released what it held.
         QTRY_COMPARE(service->heldObjects(), 0);
         QVERIFY(!standardPendant());
-    }
-
-    void windowOutlivesAReleaseUnderItsMessageBox_data()
-    {
-        QTest::addColumn<bool>("leave");
-        QTest::newRow("released") << false;
-        QTest::newRow("client leaves") << true;
-    }
-
-    void windowOutlivesAReleaseUnderItsMessageBox()
-    {
-        QFETCH(bool, leave);
-        const QString leaverName = QStringLiteral("boxLeaver");
-        std::optional<QDBusConnection> leaver = QDBusConnection::connectToBus(bus.address(), leaverName);
-        const QString controller = create(QStringLiteral("Controller"), {}, leave ? &*leaver : nullptr);
-        // Shown without FinalConnect: no controller takes the window's messages.
-        QCOMPARE(execute(controller, QStringLiteral("show")), 0);
-        QPointer<frmTP> window = standardPendant();
-        QVERIFY(window && window->isVisible());
-        QSignalSpy finished(service.get(), &HostService::finished);
-
-        NestedLoopBoxes boxes;
-        bool aliveUnderBox = false;
-        QTimer poll;
-        QDeadlineTimer patience(10000);
-        boxes.onShown = [&] {
-            if (leave) {
-                leaver.reset();
-                QDBusConnection::disconnectFromBus(leaverName);
-            } else {
-                clientBus.asyncCall(QDBusMessage::createMethodCall(HostService::kServiceName, controller, kHandleIface,
-                                                                   QStringLiteral("Release")));
-            }
-            // OK is pressed once the client's going has unloaded the window.
-            connect(&poll, &QTimer::timeout, this, [&] {
-                const bool gone = !existingPendantWindow(PendantKind::Standard) && service->heldObjects() == 0;
-                if (!gone && !patience.hasExpired())
-                    return;
-                poll.stop();
-                aliveUnderBox = gone && !window.isNull() && !window->isVisible();
-                boxes.pressOk();
-            });
-            poll.start(20);
-        };
-
-        // The main loop runs the click; the switch cannot report to a missing controller, and the
-        // "[5B]" box waits in its handler.
-        QEventLoop mainLoop;
-        QTimer::singleShot(0, window, [&] {
-            QWidget *area = window->switchArea(0);
-            QTest::mouseClick(area, Qt::LeftButton, {}, area->rect().center());
-        });
-        QTimer done;
-        connect(&done, &QTimer::timeout, &mainLoop, [&] {
-            if (window.isNull() && finished.count() == 1)
-                mainLoop.quit();
-        });
-        done.start(20);
-        QTimer::singleShot(15000, &mainLoop, &QEventLoop::quit);
-        mainLoop.exec();
-
-        QCOMPARE(boxes.texts, QStringList{QStringLiteral("[5B]\r\nObject variable or With block variable not set")});
-        QVERIFY(aliveUnderBox);
-        QVERIFY(window.isNull());
-        QCOMPARE(finished.count(), 1);
-        QCOMPARE(retiredPendantWindows(), 0);
-        leaver.reset();
-        QDBusConnection::disconnectFromBus(leaverName);
-    }
-
-    void disconnectLetsHeldKeysGoBeforeTheFinalState()
-    {
-        const QString controller = create(QStringLiteral("Controller"));
-        QCOMPARE(connectPendant(controller, QStringLiteral("PendantType=0, StateDestination=x")), 0);
-        QCOMPARE(execute(controller, QStringLiteral("show")), 0);
-        waitForKeys(controller);
-        QWidget *ok = standardPendant()->hardKey(7);
-        QTest::mousePress(ok, Qt::LeftButton, {}, ok->rect().center());
-        QCOMPARE(drain(controller).size(), 2);
-
-        QCOMPARE(call(controller, kControllerIface, QStringLiteral("FinalDisconnect")).arguments().first().toInt(), 0);
-        QCOMPARE(toText(drain(controller)), toText({{2, "Long 14", "17", "x", 1048576},
-                                                    {2, "Long 14", "17", "", 0},
-                                                    {3, "Long 14", "17", "x", 1048576},
-                                                    {3, "Long 14", "17", "", 0},
-                                                    {0, "Integer 0", "17", "x", 1048576},
-                                                    {0, "Integer 0", "17", "", 0}}));
-        // The mouse lets go somewhere else; the window is gone.
-        QWidget elsewhere;
-        QTest::mouseRelease(&elsewhere, Qt::LeftButton);
-    }
-
-    void stateMessagesOutsideTheSelectorAreIntegers()
-    {
-        // The mini pendant's first tick, then its first key-state read.
-        const QString mini = create(QStringLiteral("Controller"));
-        QCOMPARE(connectPendant(mini, QStringLiteral("PendantType=1")), 0);
-        QList<Msg> got;
-        QTRY_VERIFY_WITH_TIMEOUT((got << drain(mini), !got.isEmpty()), 10000);
-        QCOMPARE(toText(got.mid(0, 1)), toText({{0, "Integer 1", "26", "", 0}}));
-        QCOMPARE(execute(mini, QStringLiteral("getkeystate")), 0);
-        QCOMPARE(toText(drain(mini)), toText({{0, "Integer 1", "26", "", 0}}));
-        // The tag itself, as a client that knows nothing of this program reads it.
-        QCOMPARE(execute(mini, QStringLiteral("hide")), 0);
-        QCOMPARE(call(mini, kControllerIface, QStringLiteral("FinalDisconnect")).arguments().first().toInt(), 0);
-        const RunResult r = gdbus(mini, kControllerIface + QStringLiteral(".GetMessage"));
-        const QString path = firstMatch(r.out, QStringLiteral("objectpath '([^']+)'"));
-        QCOMPARE(gdbus(path, kMessageIface + QStringLiteral(".FinalGetValue")).out.trimmed(),
-                 QStringLiteral("(0, (byte 0x6e, <int16 0>))"));
-
-        // The pendant-less keep-alive: a period of 0 is refused, a short one repeats.
-        const QString less = create(QStringLiteral("Controller"));
-        QCOMPARE(connectPendant(less, QStringLiteral("PendantType=2, TPLessInterval=0")), 5);
-        QVERIFY(!existingPendantWindow(PendantKind::TPLess));
-        QCOMPARE(connectPendant(less, QStringLiteral("PendantType=2, TPLessInterval=-1")), 5);
-        QCOMPARE(connectPendant(less, QStringLiteral("PendantType=2, TPLessInterval=200")), 0);
-        got.clear();
-        QTRY_VERIFY_WITH_TIMEOUT((got << drain(less), got.size() >= 2), 10000);
-        QCOMPARE(toText(got.mid(0, 2)), toText({{0, "Integer 2", "", "", 0}, {0, "Integer 2", "", "", 0}}));
     }
 
 public slots:

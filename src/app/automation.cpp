@@ -1,5 +1,6 @@
 #include "app/automation.h"
 
+#include "app/termination.h"
 #include "host/hostservice.h"
 
 #include <QApplication>
@@ -8,7 +9,7 @@
 
 namespace tarvisk {
 
-int runAutomation(QApplication &app)
+int runAutomation(QApplication &app, TerminationSignals &termination)
 {
     // The windows come and go with the client's objects; the service says when it is done.
     QApplication::setQuitOnLastWindowClosed(false);
@@ -18,6 +19,8 @@ int runAutomation(QApplication &app)
         return 2;
     }
     QObject::connect(&service, &HostService::finished, &app, &QCoreApplication::quit, Qt::QueuedConnection);
+    QObject::connect(&termination, &TerminationSignals::terminationRequested, &service, &HostService::shutDown);
+    // A signal that came before the loop ran is read once it runs.
     return app.exec();
 }
 

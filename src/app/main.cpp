@@ -2,6 +2,7 @@
 // with --automation serves the provider objects to a client.
 #include "app/automation.h"
 #include "app/messageboxes.h"
+#include "app/termination.h"
 #include "link/udplink.h"
 #include "pendant/pendants.h"
 #include "provider/pendantwindow.h"
@@ -18,6 +19,7 @@ using namespace tarvisk;
 
 namespace {
 
+// clang-format off
 const char *const kUsage =
     "Usage: tarvisk [DEST_IP [DEST_PORT [SRC_IP [SRC_PORT [PENDANT_TYPE]]]]]\n"
     "       tarvisk --automation\n"
@@ -36,6 +38,7 @@ const char *const kUsage =
     "  --automation  serve the provider objects on the D-Bus session bus under\n"
     "                ZephProv.Halvex.Tarvisk for a client program\n"
     "  --help        show this text\n";
+// clang-format on
 
 ConnectChoice runConnectDialog()
 {
@@ -72,6 +75,18 @@ bool anyWindowVisible()
     return false;
 }
 
+// A termination signal in a standalone run ends it as the user closing every window does: held
+// keys let go and sent, the link closed (by its window, or at the end of main), status 0.
+void endStandalone()
+{
+    for (PendantKind kind : {PendantKind::Standard, PendantKind::Mini, PendantKind::Old, PendantKind::TPLess}) {
+        if (IPendantWindow *window = existingPendantWindow(kind))
+            window->widget()->close();
+    }
+    // Every loop ends, a message box's or the connection dialog's included.
+    QCoreApplication::exit(0);
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -94,21 +109,29 @@ int main(int argc, char **argv)
     QApplication::setApplicationName(QStringLiteral("Tarvisk"));
     MessageBoxDiagnostics diagnostics;
     registerPendantWindows();
+    TerminationSignals termination;
+    if (!termination.isInstalled())
+        std::fprintf(stderr, "tarvisk: %s\n", termination.error().toLocal8Bit().constData());
 
     StartupEnvironment env;
     env.startedByUser = !automation;
     env.commandLine = joinCommandLine(positional);
     env.runConnectDialog = runConnectDialog;
     env.createLink = [] { return std::make_shared<UdpPendantLink>(); };
+    if (!automation)
+        QObject::connect(&termination, &TerminationSignals::terminationRequested, &app, &endStandalone);
     const bool started = Main(env);
 
     int status = 0;
-    if (automation)
-        status = runAutomation(app);
-    else if (!anyWindowVisible())
+    if (automation) {
+        status = runAutomation(app, termination);
+    } else if (termination.received() != 0) {
+        endStandalone(); // asked to end while the connection dialog was up
+    } else if (!anyWindowVisible()) {
         status = started ? 0 : 1; // a failed start has shown its warning
-    else
+    } else {
         status = app.exec(); // a window loaded before a failure stays usable
+    }
     releaseProcessObjects();
     return status;
 }

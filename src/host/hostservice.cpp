@@ -78,6 +78,9 @@ HostService::HostService(const QDBusConnection &connection, QObject *parent)
 HostService::~HostService()
 {
     m_finished = true;
+    // The name goes first: a call that comes while the objects are torn down starts a fresh
+    // provider instead of meeting a root object that is gone.
+    giveUpName();
     for (const QMetaObject::Connection &hook : std::as_const(m_dispatcherHooks))
         disconnect(hook);
     if (QCoreApplication *app = QCoreApplication::instance())
@@ -91,8 +94,6 @@ HostService::~HostService()
     }
     m_objects.clear();
     m_connection.unregisterObject(kRootPath);
-    if (m_ownsName && m_connection.interface())
-        m_connection.interface()->unregisterService(kServiceName);
 }
 
 bool HostService::start()
@@ -188,7 +189,7 @@ QString HostService::newPath(const QString &kind)
 template <class T> QDBusObjectPath HostService::create(const QString &kind, const QString &requestedHolder)
 {
     QString holder;
-    if (!resolveHolder(requestedHolder, holder))
+    if (!holdName() || !resolveHolder(requestedHolder, holder))
         return noObject();
     auto *object = new T(newPath(kind), holder);
     if constexpr (std::is_same_v<T, HostRobot>)
@@ -210,7 +211,7 @@ template <class T> QDBusObjectPath HostService::create(const QString &kind, cons
 QDBusObjectPath HostService::CreateController(const QString &requestedHolder)
 {
     QString holder;
-    if (!resolveHolder(requestedHolder, holder))
+    if (!holdName() || !resolveHolder(requestedHolder, holder))
         return noObject();
     auto *object = new HostController(newPath(QStringLiteral("Controller")), holder,
                                       [this](std::shared_ptr<ProvMessage> message, const QString &messageHolder) {
@@ -326,7 +327,9 @@ void HostService::release(HostObject *object)
         m_watcher.removeWatchedService(holder);
     }
     object->deleteLater();
-    scheduleIdleCheck();
+    // Decided before the call that released the object is answered: once the client hears back,
+    // the name is gone and its next Create starts a fresh provider.
+    checkIdle();
 }
 
 void HostService::noteQueues()
@@ -348,10 +351,77 @@ void HostService::checkIdle()
         return;
     // With nothing held no client can drive or close a pendant window; one left over (shown by a
     // controller that never connected) goes with the last object.
-    for (PendantKind kind : {PendantKind::Standard, PendantKind::Mini, PendantKind::Old, PendantKind::TPLess})
-        unloadPendantWindow(kind);
+    unloadWindows();
     if (anyWindowVisible())
         return;
+    giveUpName();
+    // Calls routed here before the name went are queued ahead of this; one of them may still
+    // take the name back and keep the service.
+    if (!m_finishQueued) {
+        m_finishQueued = true;
+        QMetaObject::invokeMethod(this, &HostService::finishIfStillIdle, Qt::QueuedConnection);
+    }
+}
+
+void HostService::finishIfStillIdle()
+{
+    m_finishQueued = false;
+    if (m_finished || m_ownsName || !m_objects.empty())
+        return;
+    m_finished = true;
+    emit finished();
+}
+
+void HostService::unloadWindows()
+{
+    for (PendantKind kind : {PendantKind::Standard, PendantKind::Mini, PendantKind::Old, PendantKind::TPLess})
+        unloadPendantWindow(kind);
+}
+
+void HostService::giveUpName()
+{
+    if (!m_ownsName)
+        return;
+    m_ownsName = false;
+    if (m_connection.isConnected() && m_connection.interface())
+        m_connection.interface()->unregisterService(kServiceName);
+}
+
+bool HostService::holdName()
+{
+    if (m_ownsName || !m_started)
+        return true;
+    if (!m_finished && m_connection.isConnected()) {
+        const QDBusReply<QDBusConnectionInterface::RegisterServiceReply> reply =
+            m_connection.interface()->registerService(kServiceName, QDBusConnectionInterface::DontQueueService,
+                                                      QDBusConnectionInterface::DontAllowReplacement);
+        if (reply.isValid() && reply.value() == QDBusConnectionInterface::ServiceRegistered) {
+            m_ownsName = true;
+            return true;
+        }
+    }
+    if (calledFromDBus())
+        sendErrorReply(QStringLiteral("ZephProv.Halvex.Tarvisk.Error.Ending"),
+                       QStringLiteral("this provider is ending and has given up the name %1: call again to start a "
+                                      "fresh one")
+                           .arg(kServiceName));
+    return false;
+}
+
+void HostService::shutDown()
+{
+    if (m_finished)
+        return;
+    // As if every client left: the connected controller's held keys are let go and its final
+    // messages queued, and whoever follows the queue hears of them.
+    for (HostController *c : std::as_const(m_controllers)) {
+        if (g_Controller && g_Controller == c->controller())
+            c->controller()->FinalDisconnect();
+    }
+    noteQueues();
+    // A blocking call: the signals above are on the bus once it returns.
+    giveUpName();
+    unloadWindows();
     m_finished = true;
     emit finished();
 }

@@ -60,9 +60,19 @@ public:
     // Releases one object; a connected controller is disconnected first.
     void release(HostObject *object);
 
+    // Whether the service holds the bus name now. It gives the name up as soon as it decides to
+    // end, before anything is torn down, so that a client's next call starts a fresh provider.
+    bool ownsName() const { return m_ownsName; }
+
+    // Ends the service now (the process was asked to end): a connected controller is
+    // disconnected, so held keys are let go and the final messages queued and signalled, the
+    // bus name is given up and every window unloaded; then finished().
+    void shutDown();
+
 signals:
     // No object is held and no window is open (after the start-up grace, or once a client
-    // has come and gone); the process has nothing left to do. Also when the bus goes away.
+    // has come and gone); the process has nothing left to do. Also when the bus goes away, and
+    // after shutDown().
     void finished();
 
 protected:
@@ -83,6 +93,13 @@ private:
     void noteQueues();
     void scheduleIdleCheck();
     void checkIdle();
+    // Gives the bus name up (a blocking call, so every call routed here before is queued by then).
+    void giveUpName();
+    // A Create that reached the service after it gave the name up to end: the name is taken back
+    // and the service goes on; false (and the call answered) when another provider has it now.
+    bool holdName();
+    void finishIfStillIdle();
+    void unloadWindows();
 
     QDBusConnection m_connection;
     QDBusServiceWatcher m_watcher;
@@ -96,6 +113,7 @@ private:
     bool m_hadObjects = false;
     bool m_graceOver = false;
     bool m_finished = false;
+    bool m_finishQueued = false;
     QTimer m_grace;
     QTimer m_busCheck;
     QList<QMetaObject::Connection> m_dispatcherHooks;

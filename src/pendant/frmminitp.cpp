@@ -175,6 +175,8 @@ void frmMiniTP::buildControls()
     buildKeys();
     buildIndicators();
     // The in-process mask starts with every byte 255 as the key model's own start state.
+    // The window waits for its first-connection tick, which enables it, before it takes any input.
+    setEnabled(false);
 }
 
 void frmMiniTP::buildGroups()
@@ -328,18 +330,13 @@ void frmMiniTP::enableKeys()
     setEnabled(true);
 }
 
-void frmMiniTP::setModeSwitchVisible(bool visible)
-{
-    picSwitch->setVisible(visible);
-}
-
 void frmMiniTP::tmrFirstConn_Timer()
 {
     firstConnectionTimer()->setInterval(0);
     firstConnectionTimer()->setEnabled(false);
     try {
         if (!g_Standalone)
-            sendHostMessage(0, Variant(int32_t(1)));
+            sendHostMessage(0, Variant(int16_t(1)));
         const int position = switchPositionForMode(defaultMode());
         if (position >= 0)
             selectSwitch(position);
@@ -399,7 +396,7 @@ Variant frmMiniTP::GetKeyState()
     if (!m_bFirstKeyState) {
         m_bFirstKeyState = true;
         if (!g_Standalone)
-            sendHostMessage(0, Variant(int32_t(1)));
+            sendHostMessage(0, Variant(int16_t(1)));
     }
     return PendantWindowBase::GetKeyState();
 }

@@ -73,7 +73,6 @@ protected:
     void letGoOfControls(const QList<int32_t> &codes) override;
     void enableKeys() override;
     void selectSwitchPosition(int position) override;
-    void setModeSwitchVisible(bool visible) override;
     bool dispatchLinkMessage(int32_t number, Variant &value) override;
     bool closesLinkOnUnload() const override { return false; }
     // Stops itself, announces "CONNECT" when hosted, applies the default mode and enables the

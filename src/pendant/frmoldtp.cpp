@@ -273,11 +273,6 @@ void frmOldTP::enableKeys()
     setEnabled(true);
 }
 
-void frmOldTP::setModeSwitchVisible(bool visible)
-{
-    picSwitch->setVisible(visible);
-}
-
 int32_t frmOldTP::keyCode(int index) const
 {
     return g_TPKeyTable->Item(m_keyNames[index]);

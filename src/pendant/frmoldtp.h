@@ -61,7 +61,6 @@ protected:
     void letGoOfControls(const QList<int32_t> &codes) override;
     void enableKeys() override;
     void selectSwitchPosition(int position) override;
-    void setModeSwitchVisible(bool visible) override;
     void tmrFirstConn_Timer() override;
     void cmbState_Click() override;
     bool eventFilter(QObject *watched, QEvent *event) override;

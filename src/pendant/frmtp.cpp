@@ -255,9 +255,10 @@ void frmTP::enableKeys()
         box->setEnabled(true);
 }
 
-void frmTP::setModeSwitchVisible(bool visible)
+void frmTP::Connect(int32_t lDefaultMode)
 {
-    picSwitch->setVisible(visible);
+    PendantWindowBase::Connect(lDefaultMode);
+    picSwitch->setVisible(!g_IsPellino);
 }
 
 int32_t frmTP::keyCode(int index) const

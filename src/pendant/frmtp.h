@@ -24,6 +24,9 @@ public:
     ~frmTP() override;
 
     PendantKind kind() const override { return PendantKind::Standard; }
+    // As every pendant, and the mode switch is hidden when the connection asked for a pendant
+    // without one ("IsPellino").
+    void Connect(int32_t lDefaultMode) override;
     void SetLED(Variant &vntVal) override;
     void SetBeep(Variant &value) override;
 
@@ -49,7 +52,6 @@ protected:
     void buildControls() override;
     void enableKeys() override;
     void selectSwitchPosition(int position) override;
-    void setModeSwitchVisible(bool visible) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
     void letGoOfControls(const QList<int32_t> &codes) override;
 

@@ -106,7 +106,7 @@ void frmTPLess::tmrTPLess_Timer()
     // A failure is forgotten; the next tick comes as usual.
     try {
         if (!g_Standalone)
-            sendHostMessage(0, Variant(int32_t(2)));
+            sendHostMessage(0, Variant(int16_t(2)));
     } catch (const ProvError &) {
     }
 }

@@ -154,7 +154,6 @@ void PendantWindowBase::Connect(int32_t lDefaultMode)
         tmrFirstConn->setInterval(1000);
     }
     tmrFirstConn->setEnabled(true);
-    setModeSwitchVisible(!g_IsPellino);
 }
 
 void PendantWindowBase::Disconnect()
@@ -162,6 +161,8 @@ void PendantWindowBase::Disconnect()
     detachLink();
     m_keys.m_TPComm.reset();
     if (!g_Standalone) {
+        // Held keys are reported let go before "DISCONNECT", not by the hiding after it.
+        releaseHeldKeys();
         try {
             sendHostMessage(0, Variant(int16_t(0)));
         } catch (const ProvError &) {
@@ -305,6 +306,9 @@ void PendantWindowBase::unloadHandling()
 void PendantWindowBase::Unload()
 {
     unloadHandling();
+    // An unloaded window's timers go with it, also while its destruction waits.
+    for (WindowTimer *t : findChildren<WindowTimer *>())
+        t->setEnabled(false);
     hide();
 }
 

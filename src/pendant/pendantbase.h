@@ -36,6 +36,9 @@ public:
     Variant GetInprocEventKey() override;
     void setStateSelectorVisible(bool visible) override;
     bool isStateSelectorVisible() const override;
+    // Runs on every way out of a press whose release may never come: the window hidden,
+    // disabled, closed, unloaded, disconnected or deactivated, and the process quitting.
+    void releaseHeldKeys() override;
 
     PendantKeys &keys() { return m_keys; }
     int32_t defaultMode() const { return m_defaultMode; }
@@ -52,8 +55,6 @@ protected:
     virtual void enableKeys() = 0;
     // Applies a switch position (0 to 2) chosen by the default mode.
     virtual void selectSwitchPosition(int position) = 0;
-    // Shows or hides the mode switch (hidden when the connection asked for a pendant without one).
-    virtual void setModeSwitchVisible(bool visible) = 0;
     virtual void SetLEDFromLink(Variant &value) { SetLED(value); }
     virtual void SetBeepFromLink(Variant &value) { SetBeep(value); }
     // Link messages beyond 0, 256 and 257; false when the number means nothing here.
@@ -63,11 +64,7 @@ protected:
     // Hook for the window's own unload handling, after the link is dealt with.
     virtual void unloadControls() {}
 
-    // Lets go of every key the user holds (not those kept on purpose), reports the releases and
-    // resets the looks. Runs on every way out of a press whose release may never come: the
-    // window hidden, disabled, closed, unloaded or deactivated, and the process quitting.
-    void releaseHeldKeys();
-    // The window's part of that: the looks of the released keys, and any control that would
+    // The window's part of releaseHeldKeys: the looks of the released keys, and any control that would
     // press them again (a slider held off centre).
     virtual void letGoOfControls(const QList<int32_t> &codes) { Q_UNUSED(codes); }
 

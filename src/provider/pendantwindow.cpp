@@ -2,9 +2,13 @@
 
 #include "common/proverror.h"
 
+#include <QAbstractEventDispatcher>
+#include <QCoreApplication>
+#include <QThread>
 #include <QWidget>
 
 #include <map>
+#include <vector>
 
 namespace tarvisk {
 
@@ -73,12 +77,54 @@ struct Registry
 {
     std::map<PendantKind, PendantCreator> creators;
     std::map<PendantKind, std::unique_ptr<IPendantWindow>> instances;
+    // Unloaded and hidden, waiting until none of their handlers can be on the stack.
+    std::vector<std::unique_ptr<IPendantWindow>> retired;
+    QAbstractEventDispatcher *sweepHook = nullptr;
 };
 
 Registry &registry()
 {
     static Registry r;
     return r;
+}
+
+// A window handler that opened a message box waits inside the box's nested event loop, and that
+// loop goes on serving the client, whose calls may unload the window. Qt's own deferred delete
+// would run there too, inside the nested loop. The outermost loop (level 1, or none at all) is the
+// one place where no handler of any window is further down the stack.
+bool atOutermostLoop()
+{
+    return QThread::currentThread()->loopLevel() <= 1;
+}
+
+void sweepRetired()
+{
+    Registry &r = registry();
+    if (r.retired.empty() || !atOutermostLoop())
+        return;
+    // Destroyed outside the list: a window's destructor may unload or retire another.
+    std::vector<std::unique_ptr<IPendantWindow>> doomed;
+    doomed.swap(r.retired);
+}
+
+void retire(std::unique_ptr<IPendantWindow> window)
+{
+    Registry &r = registry();
+    QCoreApplication *app = QCoreApplication::instance();
+    QAbstractEventDispatcher *dispatcher = app ? QAbstractEventDispatcher::instance(app->thread()) : nullptr;
+    if (!dispatcher) {
+        // Without an event loop no handler can be waiting in one.
+        window.reset();
+        return;
+    }
+    r.retired.push_back(std::move(window));
+    // Every turn of every loop looks; a loop that never waits still runs the queued look.
+    if (r.sweepHook != dispatcher) {
+        QObject::connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, dispatcher, &sweepRetired);
+        QObject::connect(dispatcher, &QAbstractEventDispatcher::awake, dispatcher, &sweepRetired);
+        r.sweepHook = dispatcher;
+    }
+    QMetaObject::invokeMethod(app, &sweepRetired, Qt::QueuedConnection);
 }
 
 } // namespace
@@ -135,12 +181,21 @@ void unloadPendantWindow(PendantKind kind)
     if (QWidget *w = window->widget()) {
         w->hide();
     }
-    window.reset();
+    retire(std::move(window));
 }
 
 void releaseAllPendantWindows()
 {
-    registry().instances.clear();
+    Registry &r = registry();
+    std::map<PendantKind, std::unique_ptr<IPendantWindow>> instances;
+    instances.swap(r.instances);
+    std::vector<std::unique_ptr<IPendantWindow>> retired;
+    retired.swap(r.retired);
+}
+
+int retiredPendantWindows()
+{
+    return int(registry().retired.size());
 }
 
 } // namespace tarvisk

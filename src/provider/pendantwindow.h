@@ -30,6 +30,10 @@ public:
     virtual bool isLoaded() const = 0;
     // Unload asked for by code: the window's unload handling runs and the window is hidden.
     virtual void Unload() = 0;
+    // Lets go of every key the user holds and reports each release, as a way out of a press whose
+    // release will never come; latched keys and the mode switch stay. Nothing for a window
+    // without keys.
+    virtual void releaseHeldKeys() {}
 
     virtual void Connect(int32_t lDefaultMode) = 0;
     virtual void Disconnect();
@@ -58,9 +62,14 @@ bool hasPendantCreator(PendantKind kind);
 IPendantWindow &pendantWindow(PendantKind kind);
 // The instance if it exists, else nullptr.
 IPendantWindow *existingPendantWindow(PendantKind kind);
-// Unloads the instance, if any, and releases it; a later use creates a new one.
+// Unloads the instance, if any, and releases it; a later use creates a new one. The window is
+// hidden at once but destroyed only from the outermost event loop, once none of its handlers can
+// still be running (one may be waiting in a message box whose loop served this call).
 void unloadPendantWindow(PendantKind kind);
-// Releases every instance without unload handling (process end, tests).
+// Destroys every instance, and every unloaded one still waiting, without unload handling (process
+// end, tests).
 void releaseAllPendantWindows();
+// Unloaded windows not destroyed yet.
+int retiredPendantWindows();
 
 } // namespace tarvisk

@@ -77,9 +77,16 @@ void ProvController::parseOptions(const QString &options, bool &debug)
         case OptionKey::DefaultMode:
             m_lDefaultMode = value.toLong();
             break;
-        case OptionKey::TPLessInterval:
-            SetTPLessInterval(value.toLong());
+        case OptionKey::TPLessInterval: {
+            const int32_t interval = value.toLong();
+            // A period of 0 or less would stop the keep-alive after its first message.
+            if (interval <= 0)
+                raiseError(
+                    ErrInvalidArgument,
+                    QStringLiteral("TPLessInterval must be a positive number of milliseconds, not %1").arg(interval));
+            SetTPLessInterval(interval);
             break;
+        }
         case OptionKey::IsPellino:
             g_IsPellino = value.toBool();
             break;
@@ -116,11 +123,17 @@ int32_t ProvController::FinalConnect(Variant &parameters)
 int32_t ProvController::FinalDisconnect()
 {
     return statusOf([&] {
+        const PendantKind kinds[] = {PendantKind::Standard, PendantKind::Mini, PendantKind::Old, PendantKind::TPLess};
+        // The keys held at this moment are let go first: "DISCONNECT" stays the last message.
+        for (PendantKind kind : kinds) {
+            if (IPendantWindow *window = existingPendantWindow(kind))
+                window->releaseHeldKeys();
+        }
         int32_t number = 0;
         const int32_t status = CreateMessage(number, Variant(int16_t(0)));
         if (status != 0)
             raiseError(status);
-        for (PendantKind kind : {PendantKind::Standard, PendantKind::Mini, PendantKind::Old, PendantKind::TPLess})
+        for (PendantKind kind : kinds)
             unloadPendantWindow(kind);
         g_Controller.reset();
     });

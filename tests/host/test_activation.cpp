@@ -2,9 +2,14 @@
 // activation file, and only outside clients (gdbus, tarvisk-client, a second tarvisk).
 #include "support/privatebus.h"
 
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDBusMessage>
+#include <QDBusObjectPath>
 #include <QDir>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <QSet>
 #include <QTest>
 
 #include <csignal>
@@ -142,6 +147,38 @@ private slots:
         if (pid != 0)
             QTRY_VERIFY_WITH_TIMEOUT(!processAlive(pid), 10000);
         QTRY_VERIFY_WITH_TIMEOUT(!nameOwned(), 10000);
+    }
+
+    void backToBackRoundsAreNeverRefused()
+    {
+        // Each round's release ends its provider; the next round's Create, sent the moment the
+        // release is answered, must start a fresh one rather than reach the one that is ending.
+        const QString connectionName = QStringLiteral("rounds");
+        QDBusConnection client = QDBusConnection::connectToBus(bus.address(), connectionName);
+        QVERIFY(client.isConnected());
+        QStringList refused;
+        QSet<uint> providers;
+        for (int round = 1; round <= 25; ++round) {
+            QDBusMessage create = QDBusMessage::createMethodCall(kName, kRoot, kName + QStringLiteral(".Provider"),
+                                                                 QStringLiteral("CreateController"));
+            create << QString();
+            const QDBusMessage made = client.call(create, QDBus::Block, 30000);
+            if (made.type() != QDBusMessage::ReplyMessage) {
+                refused << QStringLiteral("round %1, create: %2").arg(round).arg(made.errorName());
+                continue;
+            }
+            providers << client.interface()->servicePid(kName).value();
+            const QString controller = qdbus_cast<QDBusObjectPath>(made.arguments().first()).path();
+            const QDBusMessage released = client.call(QDBusMessage::createMethodCall(
+                kName, controller, kName + QStringLiteral(".Handle"), QStringLiteral("Release")));
+            if (released.type() != QDBusMessage::ReplyMessage)
+                refused << QStringLiteral("round %1, release: %2").arg(round).arg(released.errorName());
+        }
+        QVERIFY2(refused.isEmpty(), qPrintable(refused.join(u'\n')));
+        QCOMPARE(providers.size(), 25);
+        for (uint pid : std::as_const(providers))
+            QTRY_VERIFY_WITH_TIMEOUT(!processAlive(pid), 15000);
+        QDBusConnection::disconnectFromBus(connectionName);
     }
 
     void tarviskClientDrivesTheActivatedProgram()

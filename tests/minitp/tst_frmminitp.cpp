@@ -51,14 +51,20 @@ private:
     std::shared_ptr<ProvController> m_controller;
     std::unique_ptr<CapturingDiagnostics> m_diag;
 
-    // A hosted connection to the mini pendant, shown, the first tick not yet run.
-    frmMiniTP *connectHosted(const QString &extra = {})
+    enum class Tick { Run, Wait };
+
+    // A hosted connection to the mini pendant, shown, its first tick run unless asked to wait.
+    frmMiniTP *connectHosted(const QString &extra = {}, Tick tick = Tick::Run)
     {
         m_controller = connectController(QStringLiteral("PendantType=1") + extra);
         if (!m_controller)
             return nullptr;
         auto *w = pendantOf<frmMiniTP>(PendantKind::Mini);
-        return showHosted(*m_controller, w) ? w : nullptr;
+        if (!showHosted(*m_controller, w))
+            return nullptr;
+        if (tick == Tick::Run)
+            emit w->firstConnectionTimer()->Timer();
+        return w;
     }
 
     int32_t execute(const QString &command, const Variant &parameter, Variant *result = nullptr)
@@ -164,6 +170,7 @@ private slots:
     {
         auto &window = static_cast<frmMiniTP &>(pendantWindow(PendantKind::Mini));
         window.Load();
+        emit window.firstConnectionTimer()->Timer();
         window.show();
         window.activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(&window));
@@ -245,7 +252,6 @@ private slots:
     {
         frmMiniTP *w = connectHosted();
         QVERIFY(w);
-        emit w->firstConnectionTimer()->Timer();
         drainQueue(*m_controller);
         QPushButton *ok = w->hardKey(kOK);
         QTest::mousePress(ok, Qt::LeftButton);
@@ -280,7 +286,7 @@ private slots:
 
     void firstTickAnnouncesConnectAndAppliesTheMode()
     {
-        frmMiniTP *w = connectHosted(QStringLiteral(", DefaultMode=2, Debug"));
+        frmMiniTP *w = connectHosted(QStringLiteral(", DefaultMode=2, Debug"), Tick::Wait);
         QVERIFY(w);
         QCOMPARE(w->firstConnectionTimer()->interval(), 1000);
         QVERIFY(w->firstConnectionTimer()->isEnabled());
@@ -293,7 +299,7 @@ private slots:
         const QList<Msg> msgs = drainQueue(*m_controller);
         QCOMPARE(msgs.size(), 4);
         QCOMPARE(msgs[0].number, 0);
-        QCOMPARE(msgs[0].value.toLong(), 1);
+        QCOMPARE(msgs[0].value, Variant(int16_t(1))); // an Integer, not the selector's Long
         // TEACH: 2, 1, 3 with its key.
         for (int i = 1; i < 4; ++i)
             QCOMPARE(msgs[i].value.toLong(), 5);
@@ -305,6 +311,58 @@ private slots:
         QTest::mouseClick(w->switchArea(0), Qt::LeftButton);
         QCOMPARE(w->keys().model().switchPosition(), int16_t(0));
         QCOMPARE(uint8_t(w->keys().model().bitmap()[0]), uint8_t(1u << 3));
+    }
+
+    void keysWaitForTheFirstTick_data()
+    {
+        QTest::addColumn<bool>("standalone");
+        QTest::newRow("hosted") << false;
+        QTest::newRow("standalone") << true;
+    }
+
+    void keysWaitForTheFirstTick()
+    {
+        QFETCH(bool, standalone);
+        auto link = std::make_shared<RecordingLink>();
+        frmMiniTP *w = nullptr;
+        if (standalone) {
+            g_Standalone = true;
+            g_TPComm = link;
+            w = &static_cast<frmMiniTP &>(pendantWindow(PendantKind::Mini));
+            w->Load();
+            w->Connect(0);
+            w->show();
+        } else {
+            w = connectHosted({}, Tick::Wait);
+            drainQueue(*m_controller);
+        }
+        QVERIFY(w);
+        QPushButton *ok = w->hardKey(kOK);
+        const auto reported = [&] {
+            return standalone ? !link->executed.isEmpty() : !drainQueue(*m_controller).isEmpty();
+        };
+
+        // Before the tick neither the mouse, the switch nor Ctrl does anything.
+        QVERIFY(!w->isEnabled());
+        QTest::mousePress(ok, Qt::LeftButton);
+        QVERIFY(!w->keys().model().isHeld(kOKCode));
+        QTest::mouseRelease(ok, Qt::LeftButton);
+        QTest::mouseClick(w->switchArea(0), Qt::LeftButton);
+        QCOMPARE(w->keys().model().switchPosition(), int16_t(-1));
+        QTest::keyPress(w, Qt::Key_Control);
+        QVERIFY(!w->isLatchViewShown());
+        QTest::keyRelease(w, Qt::Key_Control);
+        QVERIFY(!reported());
+
+        // The tick enables the window; the same press is a press now.
+        emit w->firstConnectionTimer()->Timer();
+        QVERIFY(w->isEnabled());
+        reported();
+        link->clearExecuted();
+        QTest::mousePress(ok, Qt::LeftButton);
+        QVERIFY(w->keys().model().isHeld(kOKCode));
+        QVERIFY(reported());
+        QTest::mouseRelease(ok, Qt::LeftButton);
     }
 
     void setLedLightsOnlyLedsOneToThree()
@@ -407,7 +465,7 @@ private slots:
         QCOMPARE(msgs.size(), 2); // addressed copy and general message
         for (const Msg &m : msgs) {
             QCOMPARE(m.number, 0);
-            QCOMPARE(m.value.toLong(), 1);
+            QCOMPARE(m.value, Variant(int16_t(1)));
         }
         QVERIFY(w->firstKeyStateRequested());
         QCOMPARE(execute(QStringLiteral("getkeystate"), Variant(), &bits), 0);
@@ -447,6 +505,7 @@ private slots:
         w.show(); // as a standalone start shows it: a hidden window takes no key press
         QVERIFY(w.stateSelector()->isHidden());
         QCOMPARE(w.firstConnectionTimer()->interval(), 3000);
+        emit w.firstConnectionTimer()->Timer(); // default mode 0: no switch, nothing sent
         const QImage blank = w.display().image();
 
         FakeLinkMessage lcd(258, blackScreen());

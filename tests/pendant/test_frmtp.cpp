@@ -1,5 +1,7 @@
 #include "common/diagnostics.h"
 #include "link/pendantlink.h"
+#include "pendant/frmminitp.h"
+#include "pendant/frmoldtp.h"
 #include "pendant/frmtp.h"
 #include "pendant/pendants.h"
 #include "provider/provcontroller.h"
@@ -343,6 +345,37 @@ private slots:
         QCOMPARE(controller->FinalExecute(QStringLiteral("backlight"), Variant(), r), 0);
     }
 
+    void pellinoHidesTheStandardSwitchOnly_data()
+    {
+        QTest::addColumn<int>("type");
+        QTest::addColumn<bool>("hidden");
+        QTest::newRow("standard") << 0 << true;
+        QTest::newRow("mini") << 1 << false;
+        QTest::newRow("old") << -1 << false;
+    }
+
+    void pellinoHidesTheStandardSwitchOnly()
+    {
+        QFETCH(int, type);
+        QFETCH(bool, hidden);
+        controller = std::make_shared<ProvController>();
+        Variant p =
+            Variant::array({Variant(), Variant(QStringLiteral("PendantType=%1, IsPellino=true").arg(type)), Variant()});
+        QCOMPARE(controller->FinalConnect(p), 0);
+        Variant r;
+        QCOMPARE(controller->FinalExecute(QStringLiteral("show"), Variant(), r), 0);
+        QWidget *window = existingPendantWindow(pendantKindForType(type))->widget();
+        QWidget *modeSwitch = type == 0   ? static_cast<frmTP *>(window)->modeSwitch()
+                              : type == 1 ? static_cast<frmMiniTP *>(window)->modeSwitch()
+                                          : static_cast<frmOldTP *>(window)->modeSwitch();
+        QCOMPARE(modeSwitch->isVisible(), !hidden);
+        // Connected again without it, every switch shows.
+        p = Variant::array(
+            {Variant(), Variant(QStringLiteral("PendantType=%1, IsPellino=false").arg(type)), Variant()});
+        QCOMPARE(controller->FinalConnect(p), 0);
+        QVERIFY(modeSwitch->isVisible());
+    }
+
     void hostedCloseIsRefused()
     {
         connectHosted(QStringLiteral(""));
@@ -358,6 +391,18 @@ private slots:
         tp->Disconnect();
         QVERIFY(!tp->isVisible());
         QCOMPARE(describeMessages(drain()), describeMessages({{0, Variant(int16_t(0)), ""}}));
+
+        // A key held then is let go before "DISCONNECT".
+        Variant r;
+        QCOMPARE(controller->FinalExecute(QStringLiteral("show"), Variant(), r), 0);
+        QWidget *ok = tp->hardKey(7);
+        QTest::mousePress(ok, Qt::LeftButton, {}, ok->rect().center());
+        drain();
+        tp->Disconnect();
+        QCOMPARE(describeMessages(drain()),
+                 describeMessages({{2, Variant(14), ""}, {3, Variant(14), ""}, {0, Variant(int16_t(0)), ""}}));
+        QTest::mouseRelease(ok, Qt::LeftButton, {}, ok->rect().center());
+        QVERIFY(drain().isEmpty());
     }
 
     void keyHandlerErrorsGoToTheDebugOutput()

@@ -12,9 +12,12 @@
 #include "support/recordingwindow.h"
 
 #include <QApplication>
+#include <QEventLoop>
 #include <QLineEdit>
+#include <QPointer>
 #include <QSet>
 #include <QTest>
+#include <QTimer>
 
 using namespace tarvisk;
 using namespace tarvisk::testing;
@@ -263,6 +266,38 @@ private slots:
         QCOMPARE(c->FinalConnect(numberOptions), 13);
     }
 
+    void keepAlivePeriodMustBePositive_data()
+    {
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<int>("period");
+        QTest::newRow("zero") << QStringLiteral("0") << 5 << 10000;
+        QTest::newRow("negative") << QStringLiteral("-250") << 5 << 10000;
+        QTest::newRow("rounds to zero") << QStringLiteral("0.4") << 5 << 10000;
+        QTest::newRow("one") << QStringLiteral("1") << 0 << 1;
+        QTest::newRow("not a number") << QStringLiteral("often") << 13 << 10000;
+    }
+
+    void keepAlivePeriodMustBePositive()
+    {
+        QFETCH(QString, value);
+        QFETCH(int, status);
+        QFETCH(int, period);
+        auto c = std::make_shared<ProvController>();
+        Variant p =
+            connectParams(Variant(QStringLiteral("DefaultMode=3, TPLessInterval=%1, PendantType=2").arg(value)));
+        QCOMPARE(c->FinalConnect(p), status);
+        QCOMPARE(g_TPLessInterval, period);
+        QCOMPARE(c->defaultMode(), 3); // the item before stays set
+        QCOMPARE(!existingPendantWindow(PendantKind::TPLess), status != 0);
+        QCOMPARE(p.at(2).isEmpty(), status != 0);
+        QCOMPARE(!g_Controller, status != 0);
+        if (status == 0)
+            QCOMPARE(c->pendantType(), 2);
+        else
+            QCOMPARE(c->pendantType(), 0); // the item after it was never read
+    }
+
     void showPendantHostedAndStandalone()
     {
         ShowPendant(0, 2, true, false);
@@ -335,6 +370,79 @@ private slots:
         drainQueue(*c);
         QCOMPARE(c->FinalDisconnect(), 0);
         QCOMPARE(*seen, 1); // the state message was queued and the controller still published
+    }
+
+    void disconnectLetsHeldKeysGoBeforeTheState()
+    {
+        // The key a window still holds is reported released first; "DISCONNECT" comes last.
+        struct Holding : RecordingWindow
+        {
+            using RecordingWindow::RecordingWindow;
+            void releaseHeldKeys() override
+            {
+                int32_t two = 2, three = 3;
+                const Variant okKey = Variant::array({Variant(int32_t(14)), Variant(true)});
+                if (held && g_Controller) {
+                    g_Controller->CreateMessage(two, okKey);
+                    g_Controller->CreateMessage(three, okKey);
+                }
+                held = false;
+            }
+            bool held = true;
+        };
+        registerPendantWindow(PendantKind::Mini, [] { return std::make_unique<Holding>(PendantKind::Mini); });
+        auto c = std::make_shared<ProvController>();
+        Variant p = connectParams(Variant("PendantType=1"));
+        QCOMPARE(c->FinalConnect(p), 0);
+        drainQueue(*c);
+        QCOMPARE(c->FinalDisconnect(), 0);
+        QCOMPARE(describeMessages(drainQueue(*c)), QStringLiteral("2:Long 14 | 3:Long 14 | 0:Integer 0"));
+    }
+
+    void unloadedWindowWaitsForTheOutermostLoop()
+    {
+        auto c = std::make_shared<ProvController>();
+        Variant p = connectParams(Variant("PendantType=0"));
+        QCOMPARE(c->FinalConnect(p), 0);
+        QPointer<ProbeWindow> window = windowOf(PendantKind::Standard);
+        window->show();
+
+        // The main loop runs a handler of the window, which opens a message box; the box's loop
+        // serves the client's disconnect.
+        QEventLoop mainLoop;
+        bool aliveInBox = false;
+        bool hiddenInBox = false;
+        bool aliveAfterBox = false;
+        QTimer::singleShot(0, window, [&] {
+            QEventLoop box;
+            QTimer::singleShot(0, &box, [&] { c->FinalDisconnect(); });
+            QTimer::singleShot(100, &box, [&] {
+                aliveInBox = !window.isNull();
+                hiddenInBox = window && !window->isVisible();
+                box.quit();
+            });
+            box.exec();
+            // The handler goes on with its own window after the box.
+            aliveAfterBox = !window.isNull();
+            if (window)
+                window->calls << QStringLiteral("after the box");
+        });
+        QTimer::singleShot(300, &mainLoop, &QEventLoop::quit);
+        mainLoop.exec();
+        QVERIFY(!existingPendantWindow(PendantKind::Standard));
+        QVERIFY(aliveInBox);
+        QVERIFY(hiddenInBox);
+        QVERIFY(aliveAfterBox);
+        // Back in the outermost loop it went.
+        QVERIFY(window.isNull());
+        QCOMPARE(retiredPendantWindows(), 0);
+
+        // Unloaded from the outermost loop, a window goes at the loop's next turn.
+        QCOMPARE(c->FinalConnect(p), 0);
+        window = windowOf(PendantKind::Standard);
+        QCOMPARE(c->FinalDisconnect(), 0);
+        QVERIFY(window);
+        QTRY_VERIFY(window.isNull());
     }
 
     void executeCommands()

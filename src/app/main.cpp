@@ -1,7 +1,10 @@
 // The tarvisk executable: wiring only. A user's start opens the standalone pendant; a start
 // with --automation serves the provider objects to a client.
+#include "app/appicon.h"
 #include "app/automation.h"
+#include "app/launch.h"
 #include "app/messageboxes.h"
+#include "app/platformchoice.h"
 #include "app/termination.h"
 #include "link/udplink.h"
 #include "pendant/pendants.h"
@@ -14,31 +17,11 @@
 #include <QWidget>
 
 #include <cstdio>
+#include <optional>
 
 using namespace tarvisk;
 
 namespace {
-
-// clang-format off
-const char *const kUsage =
-    "Usage: tarvisk [DEST_IP [DEST_PORT [SRC_IP [SRC_PORT [PENDANT_TYPE]]]]]\n"
-    "       tarvisk --automation\n"
-    "\n"
-    "Emulates a robot controller's teach pendant.\n"
-    "\n"
-    "Standalone (the default): the pendant talks to a robot controller over UDP.\n"
-    "  DEST_IP       the controller's address        (default 127.0.0.1)\n"
-    "  DEST_PORT     the controller's UDP port       (default 5010)\n"
-    "  SRC_IP        our own address, 255.255.255.255 for any (default)\n"
-    "  SRC_PORT      our own UDP port                (default 5009)\n"
-    "  PENDANT_TYPE  0 standard, 1 mini, -1 old, 2 pendant-less (default 0)\n"
-    "  Without arguments the connection dialog asks, and remembers the choice in\n"
-    "  $XDG_CONFIG_HOME/Tarvisk/Tarvisk.ini.\n"
-    "\n"
-    "  --automation  serve the provider objects on the D-Bus session bus under\n"
-    "                ZephProv.Halvex.Tarvisk for a client program\n"
-    "  --help        show this text\n";
-// clang-format on
 
 ConnectChoice runConnectDialog()
 {
@@ -91,22 +74,21 @@ void endStandalone()
 
 int main(int argc, char **argv)
 {
-    QStringList positional;
-    bool automation = false;
-    for (int i = 1; i < argc; ++i) {
-        const QString a = QString::fromLocal8Bit(argv[i]);
-        if (a == QLatin1String("--help") || a == QLatin1String("-h")) {
-            std::fputs(kUsage, stdout);
-            return 0;
-        }
-        if (a == QLatin1String("--automation"))
-            automation = true;
-        else
-            positional << a;
-    }
+    QtArguments qt;
+    int exitStatus = 0;
+    const std::optional<CommandLine> cl = prepareLaunch(argc, argv, qt, exitStatus);
+    if (!cl)
+        return exitStatus;
 
-    QApplication app(argc, argv);
+    std::optional<QApplication> application;
+    {
+        PlatformFailureGuard guard;
+        application.emplace(qt.argc, qt.argv.data());
+    }
+    QApplication &app = *application;
     QApplication::setApplicationName(QStringLiteral("Tarvisk"));
+    QApplication::setApplicationVersion(QStringLiteral(TARVISK_VERSION));
+    QApplication::setWindowIcon(applicationIcon());
     MessageBoxDiagnostics diagnostics;
     registerPendantWindows();
     TerminationSignals termination;
@@ -114,16 +96,16 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "tarvisk: %s\n", termination.error().toLocal8Bit().constData());
 
     StartupEnvironment env;
-    env.startedByUser = !automation;
-    env.commandLine = joinCommandLine(positional);
+    env.startedByUser = !cl->automation;
+    env.commandLine = joinCommandLine(cl->positional);
     env.runConnectDialog = runConnectDialog;
     env.createLink = [] { return std::make_shared<UdpPendantLink>(); };
-    if (!automation)
+    if (!cl->automation)
         QObject::connect(&termination, &TerminationSignals::terminationRequested, &app, &endStandalone);
     const bool started = Main(env);
 
     int status = 0;
-    if (automation) {
+    if (cl->automation) {
         status = runAutomation(app, termination);
     } else if (termination.received() != 0) {
         endStandalone(); // asked to end while the connection dialog was up

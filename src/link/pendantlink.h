@@ -1,5 +1,6 @@
 #pragma once
 
+#include "common/proverror.h"
 #include "common/variant.h"
 
 #include <QObject>
@@ -8,6 +9,31 @@
 #include <memory>
 
 namespace tarvisk {
+
+// A link option that cannot be used: which part of the endpoint, the value given and why, so that
+// an opener can name the place the value came from (an argument, a field of a dialog).
+class LinkOptionError : public ProvError
+{
+public:
+    enum class Part { ControllerAddress, ControllerPort, OwnAddress, OwnPort };
+
+    LinkOptionError(const QString &description, Part part, QString value, QString reason)
+        : ProvError(ErrInvalidArgument, description)
+        , m_part(part)
+        , m_value(std::move(value))
+        , m_reason(std::move(reason))
+    {}
+
+    Part part() const { return m_part; }
+    const QString &value() const { return m_value; }
+    // What is wrong with the value, e.g. "is no IP address".
+    const QString &reason() const { return m_reason; }
+
+private:
+    Part m_part;
+    QString m_value;
+    QString m_reason;
+};
 
 // A message raised by the link: what the controller sent, and the way to answer it.
 class ILinkMessage

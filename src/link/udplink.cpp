@@ -20,6 +20,21 @@ const QString AnyOwnAddress = QStringLiteral("255.255.255.255");
                    .arg(options, fault));
 }
 
+// A fault in one part of the endpoint: the same description as any other fault of the
+// options, and the part, value and reason for an opener that knows where the value came from.
+[[noreturn]] void badPart(const QString &options, LinkOptionError::Part part, const QString &what, const QString &value,
+                          const QString &reason, bool quote = true)
+{
+    QStringList fault{QStringLiteral("the ") + what};
+    if (quote || !value.isEmpty())
+        fault << (quote ? QStringLiteral("\"%1\"").arg(value) : value);
+    fault << reason;
+    throw LinkOptionError(QStringLiteral("Invalid pendant link options \"%1\": %2. Expected \"TPClient, "
+                                         "UDP=<controller address>:<controller port>:<own address>:<own port>\"")
+                              .arg(options, fault.join(u' ')),
+                          part, value, reason);
+}
+
 // Splits at the colons that are not inside brackets, so that "[::1]:5010" stays in two parts.
 QStringList splitEndpoint(const QString &text)
 {
@@ -59,20 +74,21 @@ bool parseAddress(const QString &text, QHostAddress *out)
     return out->setAddress(text) && out->protocol() == QAbstractSocket::IPv4Protocol;
 }
 
-void parsePort(const QString &options, const QString &what, const QString &text, quint16 *out)
+void parsePort(const QString &options, LinkOptionError::Part part, const QString &what, const QString &text,
+               quint16 *out)
 {
     if (text.isEmpty())
-        badOptions(options, QStringLiteral("the %1 is missing").arg(what));
+        badPart(options, part, what, text, QStringLiteral("is missing"), false);
     for (const QChar c : text) {
         if (c < u'0' || c > u'9')
-            badOptions(options, QStringLiteral("the %1 \"%2\" is no decimal number").arg(what, text));
+            badPart(options, part, what, text, QStringLiteral("is no decimal number"));
     }
     QString digits = text;
     while (digits.size() > 1 && digits.startsWith(u'0'))
         digits.remove(0, 1);
     const uint value = digits.size() <= 5 ? digits.toUInt() : 65536u;
     if (value > 65535u)
-        badOptions(options, QStringLiteral("the %1 %2 is outside 0 to 65535").arg(what, text));
+        badPart(options, part, what, text, QStringLiteral("is outside 0 to 65535"), false);
     *out = quint16(value);
 }
 
@@ -196,27 +212,30 @@ UdpLinkEndpoints parseUdpLinkOptions(const QString &options)
     if (parts.size() != 4)
         badOptions(options, QStringLiteral("UDP needs four parts separated by \":\", found %1").arg(parts.size()));
 
+    using Part = LinkOptionError::Part;
+    const QString controllerAddress = QStringLiteral("controller address");
+    const QString ownAddress = QStringLiteral("own address");
     UdpLinkEndpoints ep;
     if (!parseAddress(parts[0], &ep.controllerAddress))
-        badOptions(options, QStringLiteral("the controller address \"%1\" is no IP address").arg(parts[0]));
+        badPart(options, Part::ControllerAddress, controllerAddress, parts[0], QStringLiteral("is no IP address"));
     if (ep.controllerAddress.isEqual(QHostAddress::AnyIPv4) || ep.controllerAddress.isEqual(QHostAddress::AnyIPv6))
-        badOptions(options, QStringLiteral("the controller address %1 names no host").arg(parts[0]));
-    parsePort(options, QStringLiteral("controller port"), parts[1], &ep.controllerPort);
+        badPart(options, Part::ControllerAddress, controllerAddress, parts[0], QStringLiteral("names no host"), false);
+    parsePort(options, Part::ControllerPort, QStringLiteral("controller port"), parts[1], &ep.controllerPort);
     if (ep.controllerPort == 0)
-        badOptions(options, QStringLiteral("the controller port 0 cannot be sent to"));
+        badPart(options, Part::ControllerPort, QStringLiteral("controller port"), parts[1],
+                QStringLiteral("cannot be sent to"), false);
 
     const bool v6 = ep.controllerAddress.protocol() == QAbstractSocket::IPv6Protocol;
     if (parts[2] == AnyOwnAddress) {
         ep.ownAddress = QHostAddress(v6 ? QHostAddress::AnyIPv6 : QHostAddress::AnyIPv4);
     } else {
         if (!parseAddress(parts[2], &ep.ownAddress))
-            badOptions(options, QStringLiteral("the own address \"%1\" is no IP address").arg(parts[2]));
+            badPart(options, Part::OwnAddress, ownAddress, parts[2], QStringLiteral("is no IP address"));
         if (ep.ownAddress.protocol() != ep.controllerAddress.protocol())
-            badOptions(options, QStringLiteral("the own address %1 and the controller address %2 are of different "
-                                               "IP versions")
-                                    .arg(parts[2], parts[0]));
+            badPart(options, Part::OwnAddress, ownAddress, parts[2],
+                    QStringLiteral("and the controller address %1 are of different IP versions").arg(parts[0]), false);
     }
-    parsePort(options, QStringLiteral("own port"), parts[3], &ep.ownPort);
+    parsePort(options, Part::OwnPort, QStringLiteral("own port"), parts[3], &ep.ownPort);
     return ep;
 }
 

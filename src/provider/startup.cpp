@@ -4,6 +4,7 @@
 #include "common/leadingnumber.h"
 #include "common/variant.h"
 #include "link/pendantlink.h"
+#include "link/udplink.h"
 #include "provider/keytables.h"
 #include "provider/provstate.h"
 
@@ -20,6 +21,85 @@ const char *const kDefaultSrcPort = "5009";
 bool isArgBlank(QChar c)
 {
     return c == u' ' || c == u'\t';
+}
+
+// Where the four link values of a start came from, to name them in an error.
+struct ValueOrigin
+{
+    bool fromDialog = false;
+    int given = 0; // how many came from the command line
+};
+
+QString partName(LinkOptionError::Part part)
+{
+    switch (part) {
+    case LinkOptionError::Part::ControllerAddress:
+        return QStringLiteral("controller address");
+    case LinkOptionError::Part::ControllerPort:
+        return QStringLiteral("controller port");
+    case LinkOptionError::Part::OwnAddress:
+        return QStringLiteral("own address");
+    case LinkOptionError::Part::OwnPort:
+        break;
+    }
+    return QStringLiteral("own port");
+}
+
+QString partAdvice(LinkOptionError::Part part)
+{
+    switch (part) {
+    case LinkOptionError::Part::ControllerAddress:
+        return QStringLiteral(
+            "Give an IPv4 address such as 192.168.0.10, or an IPv6 address in brackets such as [::1].");
+    case LinkOptionError::Part::ControllerPort:
+        return QStringLiteral("Give a port from 1 to 65535.");
+    case LinkOptionError::Part::OwnAddress:
+        return QStringLiteral("Give an address of this machine, 255.255.255.255 for any, of the same IP version as "
+                              "the controller's.");
+    case LinkOptionError::Part::OwnPort:
+        break;
+    }
+    return QStringLiteral("Give a port from 0 to 65535; 0 takes any free port.");
+}
+
+// The place a value came from: " (argument 2)", " from the connection dialog", or nothing for a default.
+QString originText(const ValueOrigin &origin, int element)
+{
+    if (origin.fromDialog)
+        return QStringLiteral(" from the connection dialog");
+    if (element <= origin.given)
+        return QStringLiteral(" (argument %1)").arg(element);
+    return {};
+}
+
+// An option fault of the link, told in the user's terms: which value, where it came from,
+// what is wrong and what to give instead. The link's own text names its option string, which
+// the user never typed.
+[[noreturn]] void raiseValueError(const LinkOptionError &e, const ValueOrigin &origin)
+{
+    const int element = int(e.part()) + 1;
+    const QString value = e.value().isEmpty() ? QStringLiteral("\"\" (empty)") : u'"' + e.value() + u'"';
+    QString text = QStringLiteral("The %1 %2%3 %4. %5")
+                       .arg(partName(e.part()), value, originText(origin, element), e.reason(), partAdvice(e.part()));
+    text[0] = text[0].toUpper();
+    raiseError(e.number(), text);
+}
+
+// A colon would split the link's endpoint in the wrong place; only an IPv6 address in brackets
+// may hold one.
+void checkNoStrayColon(const QStringList &args, const ValueOrigin &origin)
+{
+    static const LinkOptionError::Part parts[] = {LinkOptionError::Part::ControllerAddress,
+                                                  LinkOptionError::Part::ControllerPort,
+                                                  LinkOptionError::Part::OwnAddress, LinkOptionError::Part::OwnPort};
+    for (int element = 1; element <= 4; ++element) {
+        const QString &value = args[element];
+        const bool bracketed = value.startsWith(u'[') && value.endsWith(u']');
+        if (value.contains(u':') && !bracketed)
+            raiseValueError(
+                LinkOptionError(QString(), parts[element - 1], value, QStringLiteral("holds a \":\" outside brackets")),
+                origin);
+    }
 }
 
 } // namespace
@@ -130,7 +210,22 @@ bool Main(const StartupEnvironment &env)
         g_TPComm = env.createLink();
         if (!g_TPComm)
             raiseError(ErrObjectNotSet);
-        g_TPComm->Open(QStringLiteral("TPComm"), linkOptions(args[1], args[2], args[3], args[4]));
+        const ValueOrigin origin{n == 0, n};
+        checkNoStrayColon(args, origin);
+        try {
+            g_TPComm->Open(QStringLiteral("TPComm"), linkOptions(args[1], args[2], args[3], args[4]));
+        } catch (const LinkOptionError &e) {
+            raiseValueError(e, origin);
+        } catch (const ProvError &e) {
+            if (e.number() != ErrLinkNetwork)
+                throw;
+            // Mostly a port that another program holds already.
+            raiseError(e.number(),
+                       e.description() + (origin.fromDialog ? QStringLiteral(". Choose another own port in the dialog, "
+                                                                             "or leave \"My Port\" unchecked.")
+                                                            : QStringLiteral(". Give another own port as argument 4; 0 "
+                                                                             "takes any free port.")));
+        }
         const std::shared_ptr<ILinkVariable> enabled = g_TPComm->GetVariable(QStringLiteral("@Enabled"), QString());
         if (!enabled)
             raiseError(ErrObjectNotSet);

@@ -20,6 +20,7 @@
 #include <QPushButton>
 #include <QTimer>
 
+#include <algorithm>
 #include <optional>
 
 namespace tarvisk {
@@ -42,6 +43,8 @@ QRect twipRect(int left, int top, int width, int height)
 {
     return QRect(twips::toPixelsX(left), twips::toPixelsY(top), twips::toPixelsX(width), twips::toPixelsY(height));
 }
+
+const QString kAddressPartRange = QStringLiteral("An address part must be a whole number from 0 to 255.");
 
 std::optional<uint16_t> portOf(const QString &text)
 {
@@ -118,6 +121,13 @@ QString joinAddress(const std::array<ConnectField *, 4> &boxes)
 }
 
 } // namespace
+
+bool addressPartInRange(const QString &normalized)
+{
+    bool ok = false;
+    const qint64 v = normalized.toLongLong(&ok);
+    return ok && v >= 0 && v <= 255;
+}
 
 bool checkFieldText(const QString &text, QString *normalized)
 {
@@ -303,16 +313,28 @@ void frmConnect::fieldLeft(ConnectField *field, Qt::FocusReason reason)
     if (m_refocusing || !isVisible() || reason == Qt::ActiveWindowFocusReason || reason == Qt::PopupFocusReason)
         return;
     QString normalized;
+    bool outOfRange = false;
     if (checkFieldText(field->text(), &normalized)) {
         field->setText(normalized);
-        return;
+        outOfRange = isAddressPart(field) && !addressPartInRange(normalized);
+        if (!outOfRange)
+            return;
     }
     SelectAllText(field);
     // The focus is moving right now; it is taken back once the move is over.
-    QTimer::singleShot(0, this, [this, guarded = QPointer<ConnectField>(field)] {
-        if (guarded && isVisible() && guarded->isEnabled())
-            focusField(guarded);
+    QTimer::singleShot(0, this, [this, outOfRange, guarded = QPointer<ConnectField>(field)] {
+        if (!guarded || !isVisible() || !guarded->isEnabled())
+            return;
+        focusField(guarded);
+        if (outOfRange)
+            showMessage(kAddressPartRange, Diagnostics::Icon::Exclamation, windowTitle());
     });
+}
+
+bool frmConnect::isAddressPart(const ConnectField *field) const
+{
+    return std::find(txtDestIP.begin(), txtDestIP.end(), field) != txtDestIP.end() ||
+           std::find(txtSrcIP.begin(), txtSrcIP.end(), field) != txtSrcIP.end();
 }
 
 void frmConnect::focusField(ConnectField *field)
@@ -331,6 +353,13 @@ void frmConnect::cmdOK_Click()
         if (checkFieldText(e->text(), &normalized)) {
             e->setText(normalized);
         } else if (e->isEnabled()) {
+            focusField(e);
+            return;
+        }
+    }
+    for (ConnectField *e : fields()) {
+        if (e->isEnabled() && isAddressPart(e) && !addressPartInRange(e->text())) {
+            showMessage(kAddressPartRange, Diagnostics::Icon::Exclamation, windowTitle());
             focusField(e);
             return;
         }

@@ -102,6 +102,7 @@ private:
     void chkSrcPort_Click();
     void fieldLeft(ConnectField *field, Qt::FocusReason reason);
     void focusField(ConnectField *field);
+    bool isAddressPart(const ConnectField *field) const;
     std::array<ConnectField *, 10> fields() const;
     clsProfile &profile();
 
@@ -113,5 +114,8 @@ private:
 // to a whole number with halves to the even neighbour. True, with the decimal text in *normalized,
 // when it lies within the signed 32-bit range.
 bool checkFieldText(const QString &text, QString *normalized);
+// Whether a checked field's text is a part of a dotted IPv4 address, 0 to 255. The dialog refuses
+// other numbers in its address fields, on leaving the field and on OK.
+bool addressPartInRange(const QString &normalized);
 
 } // namespace tarvisk

@@ -200,11 +200,31 @@ private slots:
         QCOMPARE(lines.at(3), QStringLiteral("0\t1\t17\t\t0"));
         QCOMPARE(lines.last(), QStringLiteral("0\tn:0\t17\t\t0"));
 
-        // A failing command is reported with its status.
+        // A failing command is reported with its status and what the status means.
         const RunResult failed = runProgram(qEnvironmentVariable("TARVISK_CLIENT"),
                                             {QStringLiteral("lcd 1"), QStringLiteral("show")}, bus.environment());
         QCOMPARE(failed.exitCode, 1);
-        QVERIFY2(failed.err.contains(QStringLiteral("\"lcd\" failed with status 438")), qPrintable(failed.err));
+        QVERIFY2(failed.err.contains(
+                     QStringLiteral("\"lcd\" failed with status 438 (Object doesn't support this property or method)")),
+                 qPrintable(failed.err));
+        const RunResult backlight = runProgram(
+            qEnvironmentVariable("TARVISK_CLIENT"),
+            {QStringLiteral("-o"), QStringLiteral("PendantType=1"), QStringLiteral("backlight")}, bus.environment());
+        QCOMPARE(backlight.exitCode, 1);
+        QVERIFY2(backlight.err.contains(
+                     QStringLiteral("\"backlight\" failed with status 5 (Invalid procedure call or argument)")),
+                 qPrintable(backlight.err));
+
+        // A name the provider does not know is warned about, and still sent: the provider accepts
+        // it, so the run succeeds and goes on with the next command.
+        const RunResult unknown = runProgram(qEnvironmentVariable("TARVISK_CLIENT"),
+                                             {QStringLiteral("shwo"), QStringLiteral("GetVisible")}, bus.environment());
+        QCOMPARE(unknown.exitCode, 0);
+        QVERIFY2(unknown.err.contains(QStringLiteral("tarvisk-client: warning: \"shwo\" is no command of the provider; "
+                                                     "it is sent all the same")),
+                 qPrintable(unknown.err));
+        QVERIFY2(!unknown.err.contains(QStringLiteral("GetVisible")), qPrintable(unknown.err));
+        QCOMPARE(unknown.out, QStringLiteral("GetVisible\tfalse\n"));
         QTRY_VERIFY_WITH_TIMEOUT(!nameOwned(), 10000);
     }
 };

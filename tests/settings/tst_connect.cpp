@@ -309,8 +309,52 @@ private slots:
             QTest::keyClick(field, Qt::Key_Tab);
             QCOMPARE(field->text(), shown);
             QTest::qWait(0);
+            if (field == d.txtDestIP[2] && !tarvisk::addressPartInRange(shown)) {
+                // No part of an address: checked, then refused (the address test below).
+                QTRY_COMPARE(QApplication::focusWidget(), field);
+                typeInto(d, field, "0");
+                QTest::keyClick(field, Qt::Key_Tab);
+                QTest::qWait(0);
+            }
             QVERIFY(QApplication::focusWidget() != field);
         }
+    }
+
+    void addressPartAbove255IsRefused()
+    {
+        frmConnect d;
+        d.LoadIni();
+        d.show();
+        QVERIFY(QTest::qWaitForWindowActive(&d));
+        // On leaving the field: the focus comes back with the text selected, and a message says why.
+        typeInto(d, d.txtDestIP[3], "999");
+        QTest::keyClick(d.txtDestIP[3], Qt::Key_Tab);
+        QTRY_COMPARE(QApplication::focusWidget(), d.txtDestIP[3]);
+        QCOMPARE(d.txtDestIP[3]->selectedText(), QString("999"));
+        QTRY_COMPARE(m_diag.boxes.size(), 1);
+        QCOMPARE(m_diag.boxes[0].text, QString("An address part must be a whole number from 0 to 255."));
+        QCOMPARE(m_diag.boxes[0].icon, tarvisk::Diagnostics::Icon::Exclamation);
+
+        // Enter from inside the field does not get it past OK either: nothing is written.
+        QTest::keyClick(d.txtDestIP[3], Qt::Key_Return);
+        QVERIFY(d.isVisible());
+        QVERIFY(d.m_bCancel);
+        QVERIFY(!QFile::exists(m_path));
+        QCOMPARE(QApplication::focusWidget(), d.txtDestIP[3]);
+        QCOMPARE(m_diag.boxes.size(), 2);
+
+        // The own address counts too while it is used, and not while it is not.
+        typeInto(d, d.txtDestIP[3], "9");
+        typeInto(d, d.txtSrcIP[0], "256");
+        QTest::mouseClick(d.cmdOK, Qt::LeftButton);
+        QTRY_COMPARE(QApplication::focusWidget(), d.txtSrcIP[0]);
+        QVERIFY(d.isVisible());
+        QTest::mouseClick(d.chkSrcIP, Qt::LeftButton, {}, QPoint(8, d.chkSrcIP->height() / 2));
+        QVERIFY(!d.txtSrcIP[0]->isEnabled());
+        QTest::mouseClick(d.cmdOK, Qt::LeftButton);
+        QVERIFY(!d.isVisible());
+        QCOMPARE(d.m_strDestIP, QString("127.0.0.9"));
+        QCOMPARE(clsProfile(m_path).GetString("$Dist$", "IPAddress", ""), QString("127.0.0.9"));
     }
 
     void outOfRangeKeepsTheFocus()

@@ -1,5 +1,6 @@
 // tarvisk-client: drives the pendant provider on the D-Bus session bus from a shell, for people
 // and for scripts.
+#include "common/proverror.h"
 #include "host/dbusvalue.h"
 #include "host/messagerecord.h"
 #include "iprovidercontrollerinterface.h"
@@ -38,8 +39,10 @@ const char *const kDescription =
     "Following prints each message as it arrives, one a line:\n"
     "  number<TAB>value<TAB>source<TAB>destination<TAB>attribute\n"
     "\n"
-    "Exit status: 0 done; 1 a command or the connect failed (its status on stderr); 2 the provider\n"
-    "cannot be reached.";
+    "A command name that the provider does not know is warned about on stderr, and sent all the same.\n"
+    "\n"
+    "Exit status: 0 done; 1 a command or the connect failed (its status and the status's description\n"
+    "on stderr); 2 the provider cannot be reached.";
 
 int g_signalPipe[2] = {-1, -1};
 
@@ -59,6 +62,40 @@ void printLine(const QString &line)
 void printError(const QString &line)
 {
     std::fprintf(stderr, "tarvisk-client: %s\n", line.toLocal8Bit().constData());
+}
+
+// The provider's command set; it accepts other names too, and does nothing with them.
+const char *const kKnownCommands[] = {"getvisible",
+                                      "gethwnd",
+                                      "show",
+                                      "hide",
+                                      "move",
+                                      "led",
+                                      "getkeystate",
+                                      "beep",
+                                      "drawminitp",
+                                      "lcd",
+                                      "setinproceventkey",
+                                      "getinproceventkey",
+                                      "resetudpdest",
+                                      "setkeystate",
+                                      "setpanelstate",
+                                      "backlight"};
+
+bool isKnownCommand(const QString &command)
+{
+    const QString lower = command.toLower();
+    for (const char *known : kKnownCommands) {
+        if (lower == QLatin1String(known))
+            return true;
+    }
+    return false;
+}
+
+// "status 438 (Object doesn't support this property or method)".
+QString statusText(int status)
+{
+    return QStringLiteral("status %1 (%2)").arg(status).arg(errorDescription(status));
 }
 
 struct Options
@@ -113,7 +150,7 @@ public:
             if (m_options.follow && !m_countReached)
                 drain();
             if (status.isValid() && status.value() != 0)
-                printError(QStringLiteral("FinalDisconnect failed with status %1").arg(status.value()));
+                printError(QStringLiteral("FinalDisconnect failed with %1").arg(statusText(status.value())));
         }
         release(m_path);
         return rc;
@@ -137,7 +174,7 @@ private:
             return false;
         }
         if (reply.argumentAt<0>() != 0) {
-            printError(QStringLiteral("FinalConnect failed with status %1").arg(reply.argumentAt<0>()));
+            printError(QStringLiteral("FinalConnect failed with %1").arg(statusText(reply.argumentAt<0>())));
             return false;
         }
         return true;
@@ -149,6 +186,10 @@ private:
         valuetext::splitCommand(line, command, parameterText);
         if (command.isEmpty())
             return true;
+        if (!isKnownCommand(command))
+            printError(QStringLiteral("warning: \"%1\" is no command of the provider; it is sent all the same, and "
+                                      "the provider accepts it without doing anything")
+                           .arg(command));
         Variant parameter;
         if (!valuetext::parseParameter(parameterText, parameter, &error)) {
             printError(QStringLiteral("\"%1\": %2").arg(line, error));
@@ -161,7 +202,7 @@ private:
             return false;
         }
         if (const int status = reply.argumentAt<0>(); status != 0) {
-            printError(QStringLiteral("\"%1\" failed with status %2").arg(command).arg(status));
+            printError(QStringLiteral("\"%1\" failed with %2").arg(command, statusText(status)));
             return false;
         }
         const Variant result = reply.argumentAt<1>().value;
@@ -272,11 +313,13 @@ int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("tarvisk-client"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(TARVISK_VERSION));
     registerMessageRecordTypes();
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QString::fromLatin1(kDescription));
     parser.addHelpOption();
+    parser.addVersionOption();
     const QCommandLineOption optionsOpt(
         {QStringLiteral("o"), QStringLiteral("options")},
         QStringLiteral("The connection option string, e.g. \"PendantType=0, StateDestination=x\"."),

@@ -1,0 +1,128 @@
+#include "app/commandline.h"
+
+namespace tarvisk {
+
+namespace {
+
+// Qt's own options, which Qt reads from the same command line (with one dash or two).
+const char *const kQtOptionsWithValue[] = {"platform", "platformpluginpath", "platformtheme", "plugin",
+                                           "display",  "qwindowgeometry",    "qwindowtitle",  "qwindowicon",
+                                           "style",    "stylesheet",         "session"};
+const char *const kQtFlags[] = {"reverse", "nograb", "dograb", "sync", "widgetcount"};
+
+// A leading "-" and a digit (or a dot) is a negative number, the old pendant's type for one.
+bool looksLikeOption(const QString &a)
+{
+    if (a.size() < 2 || !a.startsWith(u'-'))
+        return false;
+    const QChar second = a.at(1);
+    return !(second.isDigit() || second == u'.');
+}
+
+QString optionName(const QString &a)
+{
+    QString name = a.mid(a.startsWith(QLatin1String("--")) ? 2 : 1);
+    const qsizetype eq = name.indexOf(u'=');
+    return eq >= 0 ? name.left(eq) : name;
+}
+
+template <size_t N> bool isOneOf(const QString &name, const char *const (&list)[N])
+{
+    for (const char *item : list) {
+        if (name == QLatin1String(item))
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
+QString usageText()
+{
+    return QStringLiteral("Usage: tarvisk [OPTIONS] [DEST_IP [DEST_PORT [SRC_IP [SRC_PORT [PENDANT_TYPE]]]]]\n"
+                          "       tarvisk --automation\n"
+                          "\n"
+                          "Emulates a robot controller's teach pendant.\n"
+                          "\n"
+                          "Standalone (the default): the pendant talks to a robot controller over UDP.\n"
+                          "  DEST_IP       the controller's address        (default 127.0.0.1)\n"
+                          "  DEST_PORT     the controller's UDP port       (default 5010)\n"
+                          "  SRC_IP        our own address, 255.255.255.255 for any (default)\n"
+                          "  SRC_PORT      our own UDP port                (default 5009)\n"
+                          "  PENDANT_TYPE  0 standard, 1 mini, -1 old, 2 pendant-less (default 0)\n"
+                          "  Without arguments the connection dialog asks, and remembers the choice in\n"
+                          "  $XDG_CONFIG_HOME/Tarvisk/Tarvisk.ini.\n"
+                          "\n"
+                          "  --automation  serve the provider objects on the D-Bus session bus under\n"
+                          "                ZephProv.Halvex.Tarvisk for a client program\n"
+                          "  --help        show this text\n"
+                          "  --version     show the version\n"
+                          "  --            what follows is arguments, also when it begins with \"-\"\n"
+                          "\n"
+                          "Qt's own options are passed on: -platform NAME (xcb, wayland, offscreen),\n"
+                          "-display DISPLAY, -style NAME and the like. Without -platform or QT_QPA_PLATFORM\n"
+                          "the pendant runs on the X server of DISPLAY where one answers, also on a Wayland\n"
+                          "desktop, since only X lets it place its window as a client asks.\n");
+}
+
+QString versionText()
+{
+    return QStringLiteral("tarvisk " TARVISK_VERSION "\n");
+}
+
+CommandLine parseCommandLine(const QStringList &arguments)
+{
+    CommandLine cl;
+    bool onlyArguments = false;
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        const QString &a = arguments.at(i);
+        if (onlyArguments || !looksLikeOption(a)) {
+            cl.positional << a;
+            continue;
+        }
+        if (a == QLatin1String("--")) {
+            onlyArguments = true;
+            continue;
+        }
+        if (a == QLatin1String("--help") || a == QLatin1String("-h")) {
+            cl.action = CommandLine::Action::Help;
+            return cl;
+        }
+        if (a == QLatin1String("--version")) {
+            cl.action = CommandLine::Action::Version;
+            return cl;
+        }
+        if (a == QLatin1String("--automation")) {
+            cl.automation = true;
+            continue;
+        }
+        const QString name = optionName(a);
+        if (isOneOf(name, kQtFlags) && !a.contains(u'=')) {
+            cl.qtOptions << a;
+            continue;
+        }
+        if (isOneOf(name, kQtOptionsWithValue)) {
+            QString value;
+            if (const qsizetype eq = a.indexOf(u'='); eq >= 0) {
+                value = a.mid(eq + 1);
+                cl.qtOptions << QLatin1Char('-') + name << value;
+            } else if (i + 1 < arguments.size()) {
+                value = arguments.at(++i);
+                cl.qtOptions << a << value;
+            } else {
+                cl.action = CommandLine::Action::Refuse;
+                cl.error = QStringLiteral("the option %1 needs a value").arg(a);
+                return cl;
+            }
+            if (name == QLatin1String("platform"))
+                cl.platform = value;
+            continue;
+        }
+        cl.action = CommandLine::Action::Refuse;
+        cl.error = QStringLiteral("unknown option %1").arg(a);
+        return cl;
+    }
+    return cl;
+}
+
+} // namespace tarvisk

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+namespace tarvisk {
+
+// The program's own reading of its arguments, before Qt sees them. Options are told apart from
+// the positional arguments so that a mistyped option is refused instead of being taken for the
+// controller's address; a negative number ("-1", the old pendant) is an argument, not an option.
+struct CommandLine
+{
+    enum class Action {
+        Run,     // start the pendant (or the provider with automation)
+        Help,    // print the usage on standard output, exit 0
+        Version, // print the version on standard output, exit 0
+        Refuse,  // print error and the usage on standard error, exit 2
+    };
+
+    Action action = Action::Run;
+    bool automation = false;
+    // The positional arguments, as the start-up takes them (at most five are read).
+    QStringList positional;
+    // Qt's own options that were given (-platform NAME, -display NAME, ...), passed on to Qt.
+    QStringList qtOptions;
+    // The windowing system asked for with -platform, empty when none was.
+    QString platform;
+    // Why the command line was refused; names the option.
+    QString error;
+};
+
+// Reads the arguments after the program name.
+CommandLine parseCommandLine(const QStringList &arguments);
+
+// The usage text printed by --help and after a refused option.
+QString usageText();
+// "tarvisk VERSION".
+QString versionText();
+
+} // namespace tarvisk

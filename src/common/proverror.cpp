@@ -19,6 +19,9 @@ QString errorDescription(int32_t number)
         return QStringLiteral("Invalid use of Null");
     case ErrNotSupported:
         return QStringLiteral("Object doesn't support this property or method");
+    case ErrWindowSystem:
+        return QStringLiteral("The windowing system does not let a program place, stack or identify its windows "
+                              "(Wayland); run the provider on X11 (QT_QPA_PLATFORM=xcb, XWayland)");
     default:
         return QStringLiteral("Application-defined or object-defined error");
     }

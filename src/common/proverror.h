@@ -16,6 +16,9 @@ enum ErrorNumber : int32_t {
     ErrObjectNotSet = 91,
     ErrInvalidNull = 94,
     ErrNotSupported = 438,
+    // Raised by this provider itself (the convention for errors of an outside component): the
+    // windowing system does not let a program do that with its window (Wayland).
+    ErrWindowSystem = int32_t(0x80040202u),
 };
 
 // The standard description of an error number, or "Application-defined or object-defined error".

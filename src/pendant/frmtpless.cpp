@@ -5,6 +5,7 @@
 #include "pendant/paintbox.h"
 #include "pendant/pendantbase.h"
 #include "provider/provstate.h"
+#include "provider/windowprocs.h"
 
 #include <QBitmap>
 #include <QCloseEvent>
@@ -90,6 +91,14 @@ void frmTPLess::Connect(int32_t)
 
 void frmTPLess::makeSeeThrough()
 {
+    // With a compositor the background is simply not painted: real transparency, smooth text.
+    // The window must get its alpha channel before its native window exists.
+    if (compositorActive() && !testAttribute(Qt::WA_WState_Created)) {
+        setAttribute(Qt::WA_TranslucentBackground, true);
+        setAutoFillBackground(false);
+        m_seeThrough = SeeThrough::Alpha;
+        return;
+    }
     setBackground(this, kKeyColour);
     // A shaped window needs no compositor: what lies outside the label's text is not part of
     // the window at all. Unsmoothed glyphs keep the edge of the shape free of blended pixels.
@@ -97,7 +106,7 @@ void frmTPLess::makeSeeThrough()
     f.setStyleStrategy(QFont::NoAntialias);
     lblTPLess->setFont(f);
     setMask(paintedRegion(lblTPLess));
-    m_seeThrough = true;
+    m_seeThrough = SeeThrough::Shaped;
 }
 
 void frmTPLess::tmrTPLess_Timer()

@@ -40,8 +40,11 @@ public:
     QLabel *label() const { return lblTPLess; }
     QComboBox *stateSelector() const { return cmbState; }
     WindowTimer *keepAliveTimer() const { return tmrTPLess; }
-    // Whether the background has been taken away (the window shaped to the label's text).
-    bool isSeeThrough() const { return m_seeThrough; }
+    // How the background was taken away: not at all (DebugMode), by shaping the window to the
+    // label's text (no compositor), or by leaving it unpainted over an alpha channel.
+    enum class SeeThrough { None, Shaped, Alpha };
+    SeeThrough seeThrough() const { return m_seeThrough; }
+    bool isSeeThrough() const { return m_seeThrough != SeeThrough::None; }
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -52,7 +55,7 @@ private:
 
     bool m_loaded = false;
     bool m_DebugMode = false;
-    bool m_seeThrough = false;
+    SeeThrough m_seeThrough = SeeThrough::None;
     QLabel *lblTPLess = nullptr;
     QComboBox *cmbState = nullptr;
     WindowTimer *tmrTPLess = nullptr;

@@ -162,19 +162,21 @@ void ProvController::execute(const QString &command, Variant &parameter, Variant
     if (name == u"getvisible") {
         result = Variant(w->isVisible());
     } else if (name == u"gethwnd") {
-        result = Variant(int32_t(uint32_t(w->winId())));
+        result = Variant(NativeWindowHandle(w));
     } else if (name == u"show") {
         const int32_t handle = parameter.isEmpty() ? 0 : parameter.toLong();
         if (handle != 0)
             SetZOrder(w, handle);
         else if (!w->isVisible())
             SetAppWindow(w, false, true);
+        else if (isMinimized(w))
+            RestoreWindow(w); // shown in name only: the client asked to see it
     } else if (name == u"hide") {
         w->hide();
     } else if (name == u"move") {
         const float left = parameter.at(0).toSingle();
         const float top = parameter.at(1).toSingle();
-        w->move(twips::toPixelsX(left), twips::toPixelsY(top));
+        MoveWindow(w, QPoint(twips::toPixelsX(left), twips::toPixelsY(top)));
     } else if (name == u"led") {
         if (!tpLess)
             window.SetLED(parameter);

@@ -37,6 +37,7 @@ void ShowPendant(int32_t lPendantType, int32_t lDefaultMode, bool bHosted, bool 
     window.Connect(lDefaultMode);
     window.setStateSelectorVisible(bDebug);
     QWidget *w = window.widget();
+    ApplyWindowHints(w);
     if (bHosted) {
         RemoveSystemMenu(w);
         SetNoActivate(w);

@@ -3,7 +3,7 @@
 
 set(CPACK_PACKAGE_NAME tarvisk)
 set(CPACK_PACKAGE_VENDOR "Tarvisk developers")
-set(CPACK_PACKAGE_CONTACT "Tarvisk developers <tarvisk@localhost>")
+set(CPACK_PACKAGE_CONTACT "${TARVISK_MAINTAINER}")
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "teach pendant emulator for robot controllers")
 # The package's long description, in lines short enough for the package tools.

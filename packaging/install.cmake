@@ -3,6 +3,11 @@ include(GNUInstallDirs)
 
 set(TARVISK_PACKAGING_DIR ${CMAKE_CURRENT_LIST_DIR})
 
+# The maintainer the package, its changelog and its copyright name; a build for another
+# distributor sets its own address.
+set(TARVISK_MAINTAINER_MAIL "developers@tarvisk.org" CACHE STRING "Mail address of the package's maintainer")
+set(TARVISK_MAINTAINER "Tarvisk developers <${TARVISK_MAINTAINER_MAIL}>")
+
 # tarvisk_install_configured(TEMPLATE OUTPUT DESTINATION [VAR=value ...])
 # Installs TEMPLATE to DESTINATION (relative to the prefix), its @VAR@ references replaced at
 # install time, so that a path such as @TARVISK_SERVICE_EXEC@ names the prefix installed to.

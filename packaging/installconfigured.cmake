@@ -8,7 +8,7 @@
 #   tarvisk_destination  its folder, relative to the prefix
 #   tarvisk_bindir, tarvisk_datadir  the programs' and the data's folders, relative to the prefix
 # Variables offered to the template: TARVISK_SERVICE_EXEC, TARVISK_FULL_BINDIR,
-# TARVISK_FULL_DATADIR, plus whatever the snippet sets itself.
+# TARVISK_FULL_DATADIR, plus whatever the snippet sets itself (TARVISK_GZIP among them).
 
 if(NOT IS_ABSOLUTE "${CMAKE_INSTALL_PREFIX}")
   message(FATAL_ERROR "install prefix \"${CMAKE_INSTALL_PREFIX}\" is not an absolute path")
@@ -23,5 +23,15 @@ get_filename_component(output_dir "${tarvisk_output}" DIRECTORY)
 get_filename_component(output_name "${tarvisk_output}" NAME)
 set(configured "${output_dir}/${destination_key}/${output_name}")
 configure_file("${tarvisk_template}" "${configured}" @ONLY)
+# TARVISK_GZIP=1 installs the file compressed (manual pages), without a name or time stamp in
+# the header, so that the same page always gives the same bytes.
+if(TARVISK_GZIP)
+  find_program(tarvisk_gzip gzip REQUIRED)
+  execute_process(COMMAND "${tarvisk_gzip}" -9nf "${configured}" RESULT_VARIABLE gzip_status)
+  if(NOT gzip_status EQUAL 0)
+    message(FATAL_ERROR "gzip ${configured} failed: ${gzip_status}")
+  endif()
+  set(configured "${configured}.gz")
+endif()
 file(INSTALL DESTINATION "${CMAKE_INSTALL_PREFIX}/${tarvisk_destination}" TYPE FILE FILES "${configured}")
 file(REMOVE_RECURSE "${output_dir}/${destination_key}")

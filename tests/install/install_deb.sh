@@ -32,7 +32,8 @@ root="$work/root"
 dpkg -x "$deb" "$root" || fail "dpkg -x"
 for f in usr/bin/tarvisk usr/bin/tarvisk-client usr/bin/tarvisk-controller \
   usr/share/applications/tarvisk.desktop usr/share/icons/hicolor/scalable/apps/tarvisk.svg \
-  usr/share/man/man1/tarvisk.1 usr/share/man/man1/tarvisk-client.1 usr/share/man/man1/tarvisk-controller.1 \
+  usr/share/man/man1/tarvisk.1.gz usr/share/man/man1/tarvisk-client.1.gz usr/share/man/man1/tarvisk-controller.1.gz \
+  usr/share/doc/tarvisk/copyright usr/share/doc/tarvisk/changelog.gz usr/share/metainfo/zephprov.halvex.tarvisk.metainfo.xml \
   usr/lib/python3/dist-packages/tarvisk/__init__.py usr/lib/python3/dist-packages/tarvisk/pytest_plugin.py \
   usr/lib/python3/dist-packages/tarvisk-0.1.0.dist-info/entry_points.txt; do
   [ -f "$root/$f" ] || fail "the package lacks /$f"

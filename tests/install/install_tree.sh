@@ -100,11 +100,13 @@ documents_options() {
 
 if command -v groff >/dev/null; then
   for program in tarvisk tarvisk-client tarvisk-controller; do
-    page="$prefix/share/man/man1/$program.1"
-    if [ ! -f "$page" ]; then
-      fail "share/man/man1/$program.1 missing"
+    # Installed compressed, as Debian wants manual pages; checked as the source they hold.
+    if [ ! -f "$prefix/share/man/man1/$program.1.gz" ]; then
+      fail "share/man/man1/$program.1.gz missing"
       continue
     fi
+    page="$work/$program.1"
+    gzip -dc "$prefix/share/man/man1/$program.1.gz" >"$page" || fail "$program.1.gz does not decompress"
     grep -q '@[A-Z_]*@' "$page" && fail "$program.1 keeps an unreplaced @VARIABLE@"
     groff -man -t -Tutf8 -ww -z "$page" >"$work/warnings" 2>&1 || fail "groff fails on $program.1"
     [ -s "$work/warnings" ] && fail "groff warns on $program.1: $(cat "$work/warnings")"
@@ -132,7 +134,8 @@ if command -v groff >/dev/null; then
 else
   # No formatter here: the pages must at least be man(7) source with their sections.
   for program in tarvisk tarvisk-client tarvisk-controller; do
-    page="$prefix/share/man/man1/$program.1"
+    page="$work/$program.1"
+    gzip -dc "$prefix/share/man/man1/$program.1.gz" >"$page" || fail "$program.1.gz missing"
     grep -q '^\.TH ' "$page" && grep -q '^\.SH SYNOPSIS' "$page" || fail "$program.1 is not a manual page"
   done
 fi

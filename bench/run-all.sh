@@ -28,5 +28,6 @@ out="${1:-/dev/null}"
   run "D-Bus costs beside a bare ping and the main-thread floor (private bus), from Qt and from Python" \
     "$build/bench/dbus/bench_dbus" 5000 --python "$here/bench/dbus/bench_python.py"
   run "mini display: full-screen DrawDisplay" "$build/bench/display/tarvisk_display_bench"
-  run "start-up to first window shown, resident memory" "$build/bench/startup/bench_startup" 10
+  run "start-up to first window shown, resident memory (xcb, beside a minimal window)" \
+    tests/with-xvfb.sh "$build/bench/startup/bench_startup" 10
 } | tee "$out"

@@ -3,6 +3,7 @@
 #include "link/cborvariant.h"
 
 #include <QNetworkInterface>
+#include <QNetworkProxy>
 #include <QRegularExpression>
 #include <QUdpSocket>
 
@@ -259,6 +260,9 @@ void UdpPendantLink::Open(const QString &name, const QString &options)
     const UdpLinkEndpoints ep = parseUdpLinkOptions(options);
 
     auto *socket = new QUdpSocket(this);
+    // Datagrams to a robot controller never go through a proxy. Without this, binding asks the
+    // desktop's proxy settings first, which starts a resolver thread and its libraries.
+    socket->setProxy(QNetworkProxy::NoProxy);
     if (!socket->bind(ep.ownAddress, ep.ownPort, QAbstractSocket::DontShareAddress)) {
         const QString why = socket->errorString();
         delete socket;

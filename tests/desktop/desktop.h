@@ -18,7 +18,7 @@
 namespace tarvisk::testing {
 
 // Waits up to ms for the condition, keeping the event loop running.
-bool waitUntil(const std::function<bool()> &condition, int ms = 5000);
+bool waitUntil(const std::function<bool()> &condition, int ms = 15000);
 
 // The test's own connection to the X server (the Qt platform's).
 xcb_connection_t *x11();

@@ -3,7 +3,7 @@
 // A desktop for tests: window managers and Wayland compositors started by the test, what the X
 // server says about windows, and the real provider driven by a client over a private bus.
 #include "common/variant.h"
-#include "host/privatebus.h"
+#include "support/privatebus.h"
 
 #include <QDBusConnection>
 #include <QList>

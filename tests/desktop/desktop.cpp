@@ -65,11 +65,41 @@ QList<uint32_t> x11Stacking()
     return x11Property(x11Root(), "_NET_CLIENT_LIST_STACKING", XCB_ATOM_WINDOW);
 }
 
+namespace {
+
+QList<xcb_window_t> children(xcb_window_t parent)
+{
+    QList<xcb_window_t> out;
+    auto *tree = xcb_query_tree_reply(x11(), xcb_query_tree(x11(), parent), nullptr);
+    if (tree) {
+        const xcb_window_t *c = xcb_query_tree_children(tree);
+        for (int i = 0; i < xcb_query_tree_children_length(tree); ++i)
+            out << c[i];
+        free(tree);
+    }
+    return out;
+}
+
+} // namespace
+
 xcb_window_t x11ClientOf(qint64 pid)
 {
+    const auto ours = [pid](xcb_window_t w) {
+        return x11Property(w, "_NET_WM_PID", XCB_ATOM_CARDINAL).value(0) == uint32_t(pid) &&
+               !x11Property(w, "WM_STATE").isEmpty();
+    };
     for (uint32_t w : x11Property(x11Root(), "_NET_CLIENT_LIST", XCB_ATOM_WINDOW)) {
-        if (x11Property(w, "_NET_WM_PID", XCB_ATOM_CARDINAL).value(0) == uint32_t(pid))
+        if (ours(w))
             return w;
+    }
+    // A window the window manager took on but has not listed yet: in its frame, or on the root.
+    for (xcb_window_t top : children(x11Root())) {
+        if (ours(top))
+            return top;
+        for (xcb_window_t inner : children(top)) {
+            if (ours(inner))
+                return inner;
+        }
     }
     return XCB_WINDOW_NONE;
 }

@@ -133,7 +133,8 @@ private slots:
         QCOMPARE(provider().connectPendant(QStringLiteral("PendantType=0")), 0);
         QCOMPARE(provider().execute(QStringLiteral("show")), 0);
         const xcb_window_t pendant = pendantWindow();
-        QVERIFY(pendant);
+        QVERIFY2(pendant, qPrintable(QStringLiteral("no managed window of the provider; it wrote: ") +
+                                     provider().providerOutput()));
         QVERIFY(waitUntil([&] { return x11WmState(pendant) == 1; }));
         const QList<uint32_t> hints = x11Property(pendant, "WM_HINTS");
         QVERIFY(hints.size() >= 2 && (hints[0] & 1u) && hints[1] == 0); // input: none
@@ -152,7 +153,8 @@ private slots:
         QCOMPARE(provider().connectPendant(QStringLiteral("PendantType=1")), 0);
         QCOMPARE(provider().execute(QStringLiteral("show")), 0);
         const xcb_window_t pendant = pendantWindow();
-        QVERIFY(pendant);
+        QVERIFY2(pendant, qPrintable(QStringLiteral("no managed window of the provider; it wrote: ") +
+                                     provider().providerOutput()));
         QVERIFY(waitUntil([&] {
             return lacksActions(pendant, {"_NET_WM_ACTION_MINIMIZE", "_NET_WM_ACTION_MAXIMIZE_HORZ",
                                           "_NET_WM_ACTION_MAXIMIZE_VERT", "_NET_WM_ACTION_RESIZE"});
@@ -174,14 +176,16 @@ private slots:
     {
         QCOMPARE(provider().connectPendant(QStringLiteral("PendantType=0")), 0);
         QCOMPARE(provider().execute(QStringLiteral("show")), 0);
-        QVERIFY(pendantWindow());
+        QVERIFY2(pendantWindow(), qPrintable(QStringLiteral("no managed window of the provider; it wrote: ") +
+                                             provider().providerOutput()));
         QCOMPARE(provider().execute(QStringLiteral("show"), Variant(int32_t(kShowTopmost))), 0);
         QCOMPARE(provider().execute(QStringLiteral("hide")), 0);
         QCOMPARE(provider().execute(QStringLiteral("show")), 0);
         QTest::qWait(300);
 
         const xcb_window_t pendant = pendantWindow();
-        QVERIFY(pendant);
+        QVERIFY2(pendant, qPrintable(QStringLiteral("no managed window of the provider; it wrote: ") +
+                                     provider().providerOutput()));
         QVERIFY(waitUntil([&] { return x11WmState(pendant) == 1; }));
         QCOMPARE(hex(gethwnd()), hex(pendant));
         QVERIFY(waitUntil([&] { return x11HasAtom(pendant, "_NET_WM_STATE", "_NET_WM_STATE_SKIP_TASKBAR"); }));
@@ -196,7 +200,8 @@ private slots:
         QCOMPARE(provider().connectPendant(QStringLiteral("PendantType=0")), 0);
         QCOMPARE(provider().execute(QStringLiteral("show"), Variant(int32_t(kShowTopmost))), 0);
         const xcb_window_t pendant = pendantWindow();
-        QVERIFY(pendant);
+        QVERIFY2(pendant, qPrintable(QStringLiteral("no managed window of the provider; it wrote: ") +
+                                     provider().providerOutput()));
         QVERIFY2(waitUntil([&] { return stackIndex(pendant) > stackIndex(client) && stackIndex(client) >= 0; }),
                  "topmost first: the pendant above the client's window");
 
@@ -217,11 +222,13 @@ private slots:
 
         QCOMPARE(provider().execute(QStringLiteral("show"), Variant(int32_t(kShowBottom))), 0);
         QVERIFY(waitUntil([&] { return x11HasAtom(pendant, "_NET_WM_STATE", "_NET_WM_STATE_BELOW"); }));
-        QVERIFY(waitUntil([&] { return stackIndex(pendant) == 0; }));
-        // Raising the client's window does not change it.
-        clientWindow->raise();
-        QTest::qWait(200);
-        QCOMPARE(stackIndex(pendant), 0);
+        QVERIFY(waitUntil([&] { return stackIndex(pendant) >= 0 && stackIndex(pendant) < stackIndex(client); }));
+        // Lowering the client's window does not put it under the pendant: the pendant stays below.
+        xcb_configure_window(x11(), client, XCB_CONFIG_WINDOW_STACK_MODE,
+                             std::initializer_list<uint32_t>{XCB_STACK_MODE_BELOW}.begin());
+        xcb_flush(x11());
+        QTest::qWait(300);
+        QVERIFY(stackIndex(pendant) < stackIndex(client));
     }
 
     void showRestoresAMinimizedPendant()
@@ -229,7 +236,8 @@ private slots:
         // Before FinalConnect the window still offers minimize, so a user can minimize it.
         QCOMPARE(provider().execute(QStringLiteral("show")), 0);
         const xcb_window_t pendant = pendantWindow();
-        QVERIFY(pendant);
+        QVERIFY2(pendant, qPrintable(QStringLiteral("no managed window of the provider; it wrote: ") +
+                                     provider().providerOutput()));
         QVERIFY(waitUntil([&] { return x11WmState(pendant) == 1; }));
         QVERIFY(runXdotool({"windowminimize", QString::number(pendant)}));
         QVERIFY(waitUntil([&] { return x11WmState(pendant) == 3; }));

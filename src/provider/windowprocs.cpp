@@ -304,6 +304,9 @@ protected:
         case QEvent::Show:
             watchHandle();
             applyX11(m_widget);
+            // A window manager that had not yet taken in a quick hide before this show deletes the
+            // states written now when it does; they are asked for again once the window is up.
+            m_reassert = true;
             break;
         case QEvent::PlatformSurface:
             if (watched == m_handle)
@@ -312,8 +315,10 @@ protected:
         case QEvent::Expose:
             // A native window that Qt made anew inside a show never announced itself.
             if (watched == m_handle && currentWindow(m_widget) != XCB_WINDOW_NONE &&
-                m_widget->property(kAppliedWindowProperty).toULongLong() != currentWindow(m_widget))
+                (m_reassert || m_widget->property(kAppliedWindowProperty).toULongLong() != currentWindow(m_widget))) {
+                m_reassert = false;
                 applyX11(m_widget);
+            }
             if (watched == m_handle && m_handle->isExposed()) {
                 const QVariant pending = m_widget->property(kPendingRestackProperty);
                 if (pending.isValid()) {
@@ -331,6 +336,7 @@ protected:
 private:
     QWidget *m_widget;
     QPointer<QWindow> m_handle;
+    bool m_reassert = false;
 };
 
 void apply(QWidget *w)

@@ -24,6 +24,12 @@ int64_t toPixel(double units, int limit)
     return int64_t(std::floor(px + 0.5));
 }
 
+// A whole unit of a text cell as a pixel edge, pulled in like toPixel.
+int64_t cellPixel(int64_t units)
+{
+    return std::clamp<int64_t>(units, -4, MiniDisplay::UnitsWide + 4) * Unit;
+}
+
 float coordinate(const Variant &value)
 {
     const float v = value.toSingle();
@@ -80,15 +86,6 @@ bool clipSegment(double &x1, double &y1, double &x2, double &y2, double xmin, do
         }
     }
     return false; // rounding kept it bouncing at a corner: too little of it to show
-}
-
-// Narrow glyphs of the Latin scripts and the half-width forms advance half a cell; every other
-// character takes a full cell, a narrow symbol centred in it, as a Japanese font sets them.
-bool isHalfWidth(char32_t cp, const UnifontGlyph *glyph)
-{
-    if (glyph && glyph->width == 16)
-        return false;
-    return cp < 0x0370 || (cp >= 0xFF61 && cp <= 0xFFDC) || (cp >= 0xFFE8 && cp <= 0xFFEE);
 }
 
 bool isControl(char32_t cp)
@@ -160,7 +157,7 @@ void MiniDisplay::executeItem(const Variant &item)
             drawLine(x1, y1, x2, y2, toRgb(m_pen));
         } else {
             const QRgb fill = toRgb(m_fill);
-            drawBox(x1, y1, x2, y2, true, toRgb(m_pen), m_fillSolid ? &fill : nullptr);
+            drawBox(x1, y1, x2, y2, toRgb(m_pen), m_fillSolid ? &fill : nullptr);
         }
     }
 }
@@ -187,18 +184,24 @@ void MiniDisplay::drawText(const Variant &param)
         m_pen = savedPen == Black ? back : Black;
         m_fill = savedFill == Black ? back : Black;
     }
-    // 100 decimal: bits 0x04, 0x20 and 0x40. The frame keeps the pen from before the inversion.
+    // 100 decimal: bits 0x04, 0x20 and 0x40. The frame keeps the pen from before the inversion
+    // and lies on the ring of units around the cells.
     if (frame & 100)
-        drawBox(double(x - 1), double(y - 1), double(right + 1), double(bottom + 1), false, toRgb(savedPen), nullptr);
+        paintBox(cellPixel(x - 1), cellPixel(y - 1), cellPixel(right + 1), cellPixel(bottom + 1), toRgb(savedPen),
+                 nullptr);
     if (m_fillSolid) {
         const QRgb fill = toRgb(m_fill);
-        drawBox(double(x), double(y), double(right), double(bottom), false, fill, &fill);
+        paintBox(cellPixel(x), cellPixel(y), cellPixel(right), cellPixel(bottom), fill, &fill);
     }
     drawTextGlyphs(text, x * Unit, y * Unit, toRgb(m_pen));
     m_pen = savedPen;
     m_fill = savedFill;
 }
 
+// Every character takes one 8 × 8-unit cell, as the sender counts them: a wide glyph fills it, a
+// narrow one (a symbol the conversion leaves alone, such as the degree sign) sits in its middle,
+// and a character without a glyph or a control character leaves its cell blank. A character
+// beyond U+FFFF is two characters of the text and takes two cells.
 void MiniDisplay::drawTextGlyphs(const QString &text, int64_t x, int64_t y, QRgb color)
 {
     constexpr int CellPixels = CellUnits * Unit;
@@ -207,12 +210,13 @@ void MiniDisplay::drawTextGlyphs(const QString &text, int64_t x, int64_t y, QRgb
     int64_t penX = x;
     for (qsizetype i = 0; i < text.size() && penX < PixelWidth; ++i) {
         char32_t cp = text[i].unicode();
-        if (QChar::isHighSurrogate(cp) && i + 1 < text.size() && text[i + 1].isLowSurrogate())
+        int cells = 1;
+        if (QChar::isHighSurrogate(cp) && i + 1 < text.size() && text[i + 1].isLowSurrogate()) {
             cp = QChar::surrogateToUcs4(char16_t(cp), text[++i].unicode());
-        if (isControl(cp))
-            continue;
-        const UnifontGlyph *glyph = m_font->glyph(cp);
-        const int advance = isHalfWidth(cp, glyph) ? CellPixels / 2 : CellPixels;
+            cells = 2;
+        }
+        const int advance = cells * CellPixels;
+        const UnifontGlyph *glyph = isControl(cp) ? nullptr : m_font->glyph(cp);
         if (glyph && penX + advance > 0) {
             const int64_t left = penX + (advance - glyph->width) / 2;
             for (int row = 0; row < 16; ++row) {
@@ -248,20 +252,20 @@ void MiniDisplay::fillPixels(int64_t left, int64_t top, int64_t right, int64_t b
     m_touched = true;
 }
 
-// The box covers the units from its lesser to its greater corner, the greater edge excluded, so
-// a text cell (x, y)-(x + 8n, y + 8) holds exactly its n characters. The outline is one unit
-// wide on the inside.
-void MiniDisplay::drawBox(double x1, double y1, double x2, double y2, bool atLeastOneUnit, QRgb outline,
-                          const QRgb *fill)
+// A box command covers every unit from its lesser to its greater corner, both included: the
+// units of the four lines along its edges, so that a box and lines with the same corners meet and
+// (0, 0)-(125, 61) covers the whole surface. Its outline is those lines; a solid fill paints the
+// units inside them.
+void MiniDisplay::drawBox(double x1, double y1, double x2, double y2, QRgb outline, const QRgb *fill)
 {
-    const int64_t left = toPixel(std::min(x1, x2), PixelWidth);
-    int64_t right = toPixel(std::max(x1, x2), PixelWidth);
-    const int64_t top = toPixel(std::min(y1, y2), PixelHeight);
-    int64_t bottom = toPixel(std::max(y1, y2), PixelHeight);
-    if (atLeastOneUnit) {
-        right = std::max(right, left + Unit);
-        bottom = std::max(bottom, top + Unit);
-    }
+    paintBox(toPixel(std::min(x1, x2), PixelWidth), toPixel(std::min(y1, y2), PixelHeight),
+             toPixel(std::max(x1, x2), PixelWidth) + Unit, toPixel(std::max(y1, y2), PixelHeight) + Unit, outline,
+             fill);
+}
+
+// Pixel edges, the right and bottom ones excluded; a one-unit outline on the inside.
+void MiniDisplay::paintBox(int64_t left, int64_t top, int64_t right, int64_t bottom, QRgb outline, const QRgb *fill)
+{
     if (left >= right || top >= bottom)
         return;
     if (fill)

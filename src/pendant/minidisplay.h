@@ -18,6 +18,13 @@ class UnifontFace;
 // its drawing state (pen colour, fill colour and style) from one list to the next for as long
 // as it exists. Every pixel is either the background grey green or black: no anti-aliasing.
 //
+// Coverage, in whole units at 96 dpi (a coordinate rounds to the nearest pixel edge, so half
+// units are honoured): a line covers the unit at each of its ends and the units between them; a
+// box covers every unit from its lesser to its greater corner, both included, so its outline is
+// the four lines along its edges and (0, 0)-(125, 61) covers the whole surface. A text of n
+// characters at (x, y) takes the n cells of 8 × 8 units from (x, y) to (x + 8n - 1, y + 7), one
+// cell per character whatever its glyph; its frame is the ring of units around those cells.
+//
 // A window holds one, calls DrawDisplay for link message 259 and "drawminitp", and repaints
 // when changeCount() moved since it last painted; its paint event calls paintMiniDisplay.
 class MiniDisplay
@@ -69,7 +76,8 @@ private:
     void drawText(const Variant &param);
     void drawTextGlyphs(const QString &text, int64_t x, int64_t y, QRgb color);
     void fillPixels(int64_t left, int64_t top, int64_t right, int64_t bottom, QRgb color);
-    void drawBox(double x1, double y1, double x2, double y2, bool atLeastOneUnit, QRgb outline, const QRgb *fill);
+    void drawBox(double x1, double y1, double x2, double y2, QRgb outline, const QRgb *fill);
+    void paintBox(int64_t left, int64_t top, int64_t right, int64_t bottom, QRgb outline, const QRgb *fill);
     void drawLine(double x1, double y1, double x2, double y2, QRgb color);
     void stamp(int64_t x, int64_t y, QRgb color);
 

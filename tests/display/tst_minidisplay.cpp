@@ -224,26 +224,94 @@ private slots:
             QVERIFY2(lit >= 2 && lit <= 3, qPrintable(QString::number(x)));
         }
 
-        // The whole visible area as a box: outline on the outermost unit, inside untouched.
+        // The whole visible area as a box, (0, 0)-(125, 61): outline on the outermost unit,
+        // inside untouched; with a solid fill not one pixel keeps the background.
         MiniDisplay b(&m_font);
-        b.DrawDisplay(list({box(0, 0, 126, 62)}));
+        b.DrawDisplay(list({box(0, 0, 125, 61)}));
         QCOMPARE(mismatchesOutside(b.image(), QRect(2, 2, 248, 120), Black), 0);
         QCOMPARE(mismatches(b.image(), QRect(2, 2, 248, 120), Back), 0);
+        MiniDisplay whole(&m_font);
+        whole.DrawDisplay(list({fill(0), box(0, 0, 125, 61)}));
+        QCOMPARE(mismatches(whole.image(), whole.image().rect(), Black), 0);
+        whole.DrawDisplay(list({pen(15), fill(15), box(0, 0, 125, 61)}));
+        QCOMPARE(mismatches(whole.image(), whole.image().rect(), Back), 0);
 
         // Corners in any order; a solid fill paints the inside.
         MiniDisplay f1(&m_font), f2(&m_font);
         f1.DrawDisplay(list({fill(0), pen(15), box(30, 20, 10, 5)}));
         f2.DrawDisplay(list({fill(0), pen(15), box(10, 5, 30, 20)}));
         QCOMPARE(f1.image(), f2.image());
-        QCOMPARE(mismatches(f1.image(), QRect(22, 12, 36, 26), Black), 0);
-        QCOMPARE(mismatches(f1.image(), QRect(20, 10, 40, 2), Back), 0);
-        QCOMPARE(mismatchesOutside(f1.image(), QRect(20, 10, 40, 30), Back), 0);
+        QCOMPARE(mismatches(f1.image(), QRect(22, 12, 38, 28), Black), 0);
+        QCOMPARE(mismatches(f1.image(), QRect(20, 10, 42, 2), Back), 0);
+        QCOMPARE(mismatchesOutside(f1.image(), QRect(20, 10, 42, 32), Back), 0);
 
-        // Half units are honoured at pixel precision; a flat box still shows one unit.
+        // Half units are honoured at pixel precision; a flat box is one unit high.
         MiniDisplay h(&m_font);
         h.DrawDisplay(list({box(0.5f, 0.5f, 10.5f, 0.5f)}));
-        QCOMPARE(mismatches(h.image(), QRect(1, 1, 20, 2), Black), 0);
-        QCOMPARE(mismatchesOutside(h.image(), QRect(1, 1, 20, 2), Back), 0);
+        QCOMPARE(mismatches(h.image(), QRect(1, 1, 22, 2), Black), 0);
+        QCOMPARE(mismatchesOutside(h.image(), QRect(1, 1, 22, 2), Back), 0);
+    }
+
+    // A box is drawn on the units of the four lines along its edges, whatever its corners:
+    // whole, fractional, swapped, flat, partly or wholly off the surface.
+    void boxOutlineIsItsFourLines()
+    {
+        const float corners[][4] = {
+            {0, 0, 125, 61},   {10, 5, 30, 20}, {30, 20, 10, 5}, {0.5f, 0.25f, 7.75f, 3.5f}, {3, 3, 3, 3},
+            {4, 9, 4, 40},     {-5, -3, 20, 8}, {100, 50, 140, 70}, {125.4f, 61.4f, 0, 0},  {-9, -9, -2, -2},
+            {0.7f, 1.3f, 2.2f, 2.6f},
+        };
+        for (const auto &c : corners) {
+            const QString name = QStringLiteral("(%1, %2)-(%3, %4)").arg(c[0]).arg(c[1]).arg(c[2]).arg(c[3]);
+            MiniDisplay asBox(&m_font), asLines(&m_font);
+            asBox.DrawDisplay(list({box(c[0], c[1], c[2], c[3])}));
+            asLines.DrawDisplay(list({line(c[0], c[1], c[2], c[1]), line(c[2], c[1], c[2], c[3]),
+                                      line(c[2], c[3], c[0], c[3]), line(c[0], c[3], c[0], c[1])}));
+            QVERIFY2(asBox.image() == asLines.image(), qPrintable(name));
+            // Filled, the box covers the inside of those lines too, and nothing beyond them.
+            MiniDisplay filled(&m_font);
+            filled.DrawDisplay(list({fill(0), box(c[0], c[1], c[2], c[3])}));
+            int left = 252, top = 124, right = -1, bottom = -1;
+            for (int y = 0; y < 124; ++y) {
+                for (int x = 0; x < 252; ++x) {
+                    if (asLines.image().pixel(x, y) == Black) {
+                        left = std::min(left, x), right = std::max(right, x);
+                        top = std::min(top, y), bottom = std::max(bottom, y);
+                    }
+                }
+            }
+            const QRect hull = right < 0 ? QRect() : QRect(QPoint(left, top), QPoint(right, bottom));
+            QVERIFY2(mismatches(filled.image(), hull, Black) == 0, qPrintable(name));
+            QVERIFY2(mismatchesOutside(filled.image(), hull, Back) == 0, qPrintable(name));
+        }
+    }
+
+    // After the narrow-to-wide conversion every character takes one full cell, so the glyphs
+    // stay in the cells that the background and the frame are drawn for. Symbols the conversion
+    // keeps (degree, plus-minus, times, divide, section) have narrow glyphs: each sits in the
+    // middle of its cell.
+    void everyCharacterTakesOneCell()
+    {
+        const QString symbols = QStringLiteral("°±×÷§");
+        MiniDisplay d(&m_font);
+        d.DrawDisplay(list({text(symbols + "A", 2, 3)}));
+        for (int i = 0; i < symbols.size(); ++i) {
+            const HexBitmap g = readHexGlyph(UnifontFace::defaultDirectory() + QStringLiteral("/unifont.hex"),
+                                             symbols[i].unicode());
+            QCOMPARE(g.width, 8);
+            const int cellLeft = 4 + 16 * i;
+            QVERIFY2(glyphMismatches(d.image(), cellLeft + 4, 6, g, Black, Back) == 0, qPrintable(symbols.mid(i, 1)));
+        }
+        QCOMPARE(glyphMismatches(d.image(), 4 + 16 * 5, 6, readHexGlyph(jpHex(), 0xFF21), Black, Back), 0);
+
+        // With a solid fill exactly the cells of the seven characters are painted, and the
+        // glyphs fall inside them; a control character keeps its cell blank.
+        MiniDisplay filled(&m_font);
+        filled.DrawDisplay(list({fill(0), pen(15), text(symbols + QChar(0x07) + "A", 0, 0)}));
+        const QRect cells(0, 0, 16 * 7, 16);
+        QCOMPARE(mismatchesOutside(filled.image(), cells, Back), 0);
+        QCOMPARE(glyphMismatches(filled.image(), 16 * 6, 0, readHexGlyph(jpHex(), 0xFF21), Back, Black), 0);
+        QCOMPARE(mismatches(filled.image(), QRect(16 * 5, 0, 16, 16), Black), 0);
     }
 
     void listStopsAtTextWithThreeElements()
@@ -406,8 +474,8 @@ private slots:
         QCOMPARE(mismatches(d.image(), QRect(0, 20, 252, 2), Black), 0);
         // The huge box's outline lies far off the surface; nothing of it shows. The last box
         // (corners swapped) proves the list ran to its end.
-        QCOMPARE(mismatchesOutside(d.image(), QRect(0, 20, 252, 2).united(QRect(40, 60, 40, 20)), Back), 0);
-        QCOMPARE(mismatches(d.image(), QRect(40, 60, 40, 2), Black), 0);
+        QCOMPARE(mismatchesOutside(d.image(), QRect(0, 20, 252, 2).united(QRect(40, 60, 42, 22)), Back), 0);
+        QCOMPARE(mismatches(d.image(), QRect(40, 60, 42, 2), Black), 0);
 
         // Lines whose ends are at the edge of the single range: no hang, only the two colours.
         MiniDisplay far(&m_font);

@@ -39,12 +39,13 @@ Variant points(int32_t code, int32_t x1, int32_t y1, int32_t x2, int32_t y2)
 }
 
 // Background everywhere, then the frame and a title over a rule, in black with a transparent fill.
+// A box covers both its corners, so the last visible unit is Width - 1.
 VariantArray screenWithTitle(const QString &title)
 {
     return {
         item(Fill, Variant(Background)),
         item(PenColour, Variant(Background)),
-        points(Box, 0, 0, Width, Height),
+        points(Box, 0, 0, Width - 1, Height - 1),
         item(Fill, Variant(Transparent)),
         item(PenColour, Variant(Black)),
         points(Box, 0, 0, Width - 1, Height - 1),

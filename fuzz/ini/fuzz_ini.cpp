@@ -1,7 +1,8 @@
-// libFuzzer target for clsProfile. Input: two bytes that choose an operation, a name and a value,
-// then the bytes of the settings file. The file is written to a temporary folder, read (sections,
-// every key a plain scan of the file finds, as text and as number), changed once (write an existing
-// key, a new key, a new section, delete a key or a section) and read again.
+// libFuzzer target for the settings file's rules (settings/initext.h), in memory: clsProfile only
+// adds the file access, which its own tests cover. Input: two bytes that choose an operation, a name
+// and a value, then the bytes of the settings file. The file is read (sections, every key a plain
+// scan of the file finds, as text and as number), changed once (write an existing key, a new key, a
+// new section, delete a key or a section) and read again.
 //
 // Checked for every input:
 // - a write is refused exactly when a name or the value would break the file's structure, and a
@@ -12,17 +13,13 @@
 // - the bytes outside the changed line are kept: old and new file differ only in one stretch that
 //   holds no line break of the old file (a changed value, an inserted or a removed line).
 
-#include "settings/clsprofile.h"
+#include "settings/initext.h"
 
-#include <QDir>
-#include <QFile>
 #include <QStringDecoder>
-#include <QTemporaryDir>
 
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <memory>
 
 using namespace tarvisk;
 
@@ -68,10 +65,12 @@ bool validSection(const QString &name)
     return !t.isEmpty() && !breaks(t) && !t.contains(u']');
 }
 
+// A mark (U+FEFF) before a "[" at the start of a line is a byte order mark before a section.
 bool validKey(const QString &name)
 {
     const QString t = trimBlanks(name);
-    return !t.isEmpty() && !breaks(t) && !t.contains(u'=') && t[0] != u'[' && t[0] != u';';
+    return !t.isEmpty() && !breaks(t) && !t.contains(u'=') && t[0] != u'[' && t[0] != u';' &&
+           !(t[0] == QChar(0xFEFF) && trimBlanks(t.mid(1)).startsWith(u'['));
 }
 
 struct Pair
@@ -93,7 +92,9 @@ QList<Pair> scanPairs(const QByteArray &file)
     for (QByteArray line : (file.startsWith(bom) ? file.mid(bom.size()) : file).split('\n')) {
         if (line.endsWith('\r'))
             line.chop(1);
-        const QString text = trimBlanks(decoder.decode(line));
+        QString text = trimBlanks(decoder.decode(line));
+        if (text.startsWith(QChar(0xFEFF)) && trimBlanks(text.mid(1)).startsWith(u'['))
+            text = trimBlanks(text.mid(1)); // a byte order mark before a section header
         if (text.startsWith(u'[')) {
             const qsizetype close = text.indexOf(u']');
             section = trimBlanks(text.mid(1, close < 0 ? -1 : close - 1));
@@ -107,14 +108,6 @@ QList<Pair> scanPairs(const QByteArray &file)
             break;
     }
     return pairs;
-}
-
-QByteArray readAll(const QString &path)
-{
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return QByteArray("\x01unreadable");
-    return f.readAll();
 }
 
 // Old and new differ in one stretch only; the old stretch holds at most maxOldBreaks line feeds and
@@ -172,16 +165,6 @@ QString newName(const char *stem, unsigned pick, const QByteArray &file)
     return pick % 3 == 2 ? rawUtf16(file) : QString::fromLatin1(stem) + QString::number(pick % 3);
 }
 
-QDir &workDir()
-{
-    static std::unique_ptr<QTemporaryDir> dir = [] {
-        const QString base = QDir(QStringLiteral("/dev/shm")).exists() ? QStringLiteral("/dev/shm") : QDir::tempPath();
-        return std::make_unique<QTemporaryDir>(base + QStringLiteral("/ini_fuzzer-XXXXXX"));
-    }();
-    static QDir d(dir->path());
-    return d;
-}
-
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
@@ -193,23 +176,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const unsigned valuePick = data[1];
     const QByteArray file(reinterpret_cast<const char *>(data) + 2, qsizetype(size - 2));
 
-    const QString path = workDir().filePath(QStringLiteral("Tarvisk.ini"));
-    {
-        QFile f(path);
-        CHECK(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        CHECK(f.write(file) == file.size());
-    }
-    clsProfile profile(path);
-
+    const auto getString = [](const QByteArray &f, const Pair &p) {
+        return initext::value(f, p.section, p.key).value_or(kMissing);
+    };
     const QList<Pair> pairs = scanPairs(file);
-    const QStringList sectionsBefore = profile.GetSectNames();
+    const QStringList sectionsBefore = initext::sectionNames(file);
     QStringList valuesBefore;
     for (const Pair &p : pairs) {
-        valuesBefore << profile.GetString(p.section, p.key, kMissing);
-        (void)profile.GetInt(p.section, p.key, -7);
+        valuesBefore << getString(file, p);
+        (void)initext::leadingInteger(valuesBefore.last());
     }
-    profile.Flush();
-    CHECK(readAll(path) == file);
 
     Pair target = pairs.isEmpty() ? Pair{QStringLiteral("Tarvisk"), QStringLiteral("k")} : pairs[pick % pairs.size()];
     if (op == 1) {
@@ -221,16 +197,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const QString value = valueChoice(valuePick, file);
 
     bool skipSection = false; // pairs of the target section may change (deleted section)
+    QByteArray after;
     if (op <= 2) {
         const bool valid = validSection(target.section) && validKey(target.key) && !breaks(value);
-        const bool ok = profile.WriteString(target.section, target.key, value);
-        CHECK(ok == valid);
-        const QByteArray after = readAll(path);
-        if (!ok) {
-            CHECK(after == file);
+        const std::optional<QByteArray> written = initext::withValue(file, target.section, target.key, value);
+        CHECK(written.has_value() == valid);
+        if (!written)
             return 0;
-        }
-        CHECK(profile.GetString(target.section, target.key, kMissing) == value);
+        after = *written;
+        CHECK(getString(after, target) == value);
         checkOneStretch(file, after, 0, 3);
         QStringList expected = sectionsBefore;
         bool known = false;
@@ -238,15 +213,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
             known = known || sameName(s, target.section);
         if (!known)
             expected << trimBlanks(target.section);
-        CHECK(profile.GetSectNames() == expected);
+        CHECK(initext::sectionNames(after) == expected);
     } else if (op == 3) {
-        CHECK(profile.DeleteKey(target.section, target.key));
-        checkOneStretch(file, readAll(path), 1, 0);
-        CHECK(profile.GetSectNames() == sectionsBefore);
+        after = initext::withoutKey(file, target.section, target.key);
+        checkOneStretch(file, after, 1, 0);
+        CHECK(initext::sectionNames(after) == sectionsBefore);
     } else {
-        CHECK(profile.DeleteSection(target.section));
+        after = initext::withoutSection(file, target.section);
         skipSection = true;
-        const QStringList after = profile.GetSectNames();
         QStringList expected = sectionsBefore;
         for (qsizetype i = 0; i < expected.size(); ++i) {
             if (sameName(expected[i], target.section)) {
@@ -254,14 +228,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
                 break;
             }
         }
-        CHECK(after == expected);
+        CHECK(initext::sectionNames(after) == expected);
     }
 
     for (qsizetype i = 0; i < pairs.size(); ++i) {
         const Pair &p = pairs[i];
         if (sameName(p.section, target.section) && (skipSection || sameName(p.key, target.key)))
             continue;
-        CHECK(profile.GetString(p.section, p.key, kMissing) == valuesBefore[i]);
+        CHECK(getString(after, p) == valuesBefore[i]);
     }
     return 0;
 }

@@ -4,6 +4,7 @@ followed by the bytes of a settings file.
 
 Usage: make_seeds.py OUTDIR
 """
+import base64
 import os
 import sys
 
@@ -35,9 +36,19 @@ FILES = [
 ]
 
 
+# Whole inputs (choice bytes included) that once stopped the fuzzer, kept as seeds.
+FOUND = [
+    # DeleteSection of a repeated section before a byte order mark that leads a later section.
+    base64.b64decode("HQ9bQV0Kaz0xXQprPTIKGg9bQV0NCks9Cu+7v1thXUFdCmtEMQpbYV0Kaz0yCks9Cms9MgpLPTMK"),
+]
+
+
 def main():
     out = sys.argv[1]
     os.makedirs(out, exist_ok=True)
+    for i, data in enumerate(FOUND):
+        with open(os.path.join(out, "found-%03d" % i), "wb") as f:
+            f.write(data)
     n = 0
     for data in FILES:
         for op in range(5):

@@ -7,28 +7,15 @@
 
 namespace tarvisk {
 
-// Reads and writes one INI settings file: "[section]" lines, each followed by "key=value" lines.
+// Reads and writes one INI settings file, by the rules of settings/initext.h: only the lines that
+// change are touched, names ignore case and the blanks around them, the first occurrence of a name
+// counts, a byte order mark before a section belongs to no line.
 //
-// Matching: section and key names ignore letter case and the blanks around them. When a name occurs
-// twice, the first occurrence counts, for reading and for writing.
-// Reading: the value is the text after the first "=", without the blanks around it and without one
-// pair of matching quotes ("..." or '...') enclosing it. Lines starting with ";" are comments; lines
-// without "=" and lines before the first section are kept but never match a key.
-// Writing: only the lines that change are touched; everything else (comments, other sections,
-// spacing, line endings, bytes that are no valid text) stays byte for byte as it was. A new key goes
-// after the last key of its section, a new section to the end of the file. New lines take the
-// file's line ending (CR LF when its first line ends so, else LF). Every change is written to a
-// temporary file that then replaces the old one, so a failure leaves the old file whole.
-// The file is read as UTF-8; values of plain ASCII read and write unchanged. A UTF-8 byte order mark
-// at the start of the file belongs to no line (so the first line can be a section) and is kept.
-//
-// A value with blanks around it, or enclosed in a pair of matching quotes, is written in double
-// quotes, so that it reads back as written.
-//
-// Names or values that would break the file's structure (a line break or NUL anywhere, "=" or a
-// leading "[" or ";" in a key, "]" in a section name, an empty name) or that have no UTF-8 form (a
-// lone surrogate) are refused: the write returns false and the file is left alone. So is every write to a file that exists but cannot be
-// read whole (unreadable, a folder, larger than maxFileSize()).
+// Every change is written to a temporary file that then replaces the old one, so a failure leaves
+// the old file whole. Names or values that would break the file's structure (initext's
+// isWritable...) are refused: the write returns false and the file is left alone. So is every
+// write to a file that exists but cannot be read whole (unreadable, a folder, larger than
+// maxFileSize()).
 //
 // Nothing is cached: each call reads the file anew, so changes by others are seen at once.
 class clsProfile

@@ -257,9 +257,9 @@ private slots:
     void boxOutlineIsItsFourLines()
     {
         const float corners[][4] = {
-            {0, 0, 125, 61},   {10, 5, 30, 20}, {30, 20, 10, 5}, {0.5f, 0.25f, 7.75f, 3.5f}, {3, 3, 3, 3},
-            {4, 9, 4, 40},     {-5, -3, 20, 8}, {100, 50, 140, 70}, {125.4f, 61.4f, 0, 0},  {-9, -9, -2, -2},
-            {0.7f, 1.3f, 2.2f, 2.6f},
+            {0, 0, 125, 61},       {10, 5, 30, 20},  {30, 20, 10, 5},          {0.5f, 0.25f, 7.75f, 3.5f},
+            {3, 3, 3, 3},          {4, 9, 4, 40},    {-5, -3, 20, 8},          {100, 50, 140, 70},
+            {125.4f, 61.4f, 0, 0}, {-9, -9, -2, -2}, {0.7f, 1.3f, 2.2f, 2.6f},
         };
         for (const auto &c : corners) {
             const QString name = QStringLiteral("(%1, %2)-(%3, %4)").arg(c[0]).arg(c[1]).arg(c[2]).arg(c[3]);
@@ -296,8 +296,8 @@ private slots:
         MiniDisplay d(&m_font);
         d.DrawDisplay(list({text(symbols + "A", 2, 3)}));
         for (int i = 0; i < symbols.size(); ++i) {
-            const HexBitmap g = readHexGlyph(UnifontFace::defaultDirectory() + QStringLiteral("/unifont.hex"),
-                                             symbols[i].unicode());
+            const HexBitmap g =
+                readHexGlyph(UnifontFace::defaultDirectory() + QStringLiteral("/unifont.hex"), symbols[i].unicode());
             QCOMPARE(g.width, 8);
             const int cellLeft = 4 + 16 * i;
             QVERIFY2(glyphMismatches(d.image(), cellLeft + 4, 6, g, Black, Back) == 0, qPrintable(symbols.mid(i, 1)));

@@ -193,6 +193,7 @@ private slots:
         QTest::newRow("key like a section") << "A"
                                             << "[B]"
                                             << "1";
+        QTest::newRow("key like a section after a U+FEFF") << "A" << QStringLiteral("\ufeff [B]") << "1";
         QTest::newRow("key like a comment") << "A"
                                             << ";k"
                                             << "1";
@@ -340,6 +341,39 @@ private slots:
         QCOMPARE(p.GetString(marked, marked, "d"), QString("v"));
         QCOMPARE(p.GetString("Name", "Name", "d"), QString("d"));
         QCOMPARE(p.GetSectNames(), QStringList({"S", marked}));
+    }
+
+    // Files joined together carry a byte order mark before a later section: the section is there,
+    // as an editor shows it. Found by fuzzing: deleting the section before such a mark moved the
+    // mark to the start of the file, so a delete made a section appear.
+    void byteOrderMarkBeforeALaterSection()
+    {
+        const QByteArray bom = "\xEF\xBB\xBF";
+        writeAll(m_path, "[A]\nk=1\n" + bom + "[B]\nk=2\n" + bom + "  [C]\r\n" + bom + "k=3\n");
+        clsProfile p(m_path);
+        QCOMPARE(p.GetSectNames(), QStringList({"A", "B", "C"}));
+        QCOMPARE(p.GetString("A", "k", "d"), QString("1"));
+        QCOMPARE(p.GetString("B", "k", "d"), QString("2"));
+        QCOMPARE(p.GetString("C", QStringLiteral("\ufeffk"), "d"), QString("3")); // no section follows: a character
+        QVERIFY(p.WriteString("B", "j", "4"));
+        QCOMPARE(readAll(m_path), "[A]\nk=1\n" + bom + "[B]\nk=2\nj=4\n" + bom + "  [C]\r\n" + bom + "k=3\n");
+        QVERIFY(p.DeleteSection("B"));
+        QCOMPARE(readAll(m_path), "[A]\nk=1\n" + bom + "  [C]\r\n" + bom + "k=3\n");
+
+        // The fuzzer's input, 57 bytes: a repeated section, a lone Ctrl-Z, a mark before a later
+        // header. Deleting "a" (the first of the names, "[A]") leaves every other section.
+        const QByteArray input =
+            QByteArray::fromBase64("HQ9bQV0Kaz0xXQprPTIKGg9bQV0NCks9Cu+7v1thXUFdCmtEMQpbYV0Kaz0yCks9Cms9MgpLPTMK");
+        QCOMPARE(input.size(), 57);
+        writeAll(m_path, input.mid(2));
+        const QStringList before = p.GetSectNames();
+        QCOMPARE(before, QStringList({"A", "a", "a"}));
+        QVERIFY(p.DeleteSection("a"));
+        QCOMPARE(p.GetSectNames(), before.mid(1));
+        QCOMPARE(p.GetString("a", "k", "d"), QString("d")); // "kD1" has no "="
+        QVERIFY(p.DeleteSection("a"));
+        QCOMPARE(p.GetSectNames(), QStringList({"a"}));
+        QCOMPARE(p.GetString("a", "k", "d"), QString("2"));
     }
 
     void utf8ValuesRoundTrip()

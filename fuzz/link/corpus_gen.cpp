@@ -60,6 +60,12 @@ int main(int argc, char **argv)
     reply.replyTo = 3;
     seeds << linkwire::encode(reply);
     seeds << linkwire::encode(make(Kind::Close));
+    Datagram ping = make(Kind::Ping);
+    ping.session = 0x2f6b9ac1;
+    seeds << linkwire::encode(ping);
+    Datagram pong = make(Kind::Pong);
+    pong.replyTo = 7;
+    seeds << linkwire::encode(pong);
 
     const Variant everyType =
         Variant::array({Variant(), Variant::null(), Variant(true), Variant(uint8_t(200)), Variant(int16_t(-2)),
@@ -84,7 +90,7 @@ int main(int argc, char **argv)
           "a4616b636d7367626e6f1b00000000000001016178a1616bc11a5f0000006176d9e004f93e00",
           "a3616b636d7367626e6f016176"
           "9f5f41014102ff7f6141ff1b0000010000000000ff",
-          "a2616b6470696e67626e6f01"}) {
+          "a2616b637a6170626e6f01"}) {
         seeds << QByteArray::fromHex(hex);
     }
     // Just past the nesting cap.

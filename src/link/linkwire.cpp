@@ -11,6 +11,7 @@ namespace {
 
 constexpr auto KeyKind = QLatin1StringView("k");
 constexpr auto KeySequence = QLatin1StringView("s");
+constexpr auto KeySession = QLatin1StringView("sid");
 constexpr auto KeyVersion = QLatin1StringView("ver");
 constexpr auto KeyName = QLatin1StringView("n");
 constexpr auto KeyCommand = QLatin1StringView("c");
@@ -28,7 +29,8 @@ struct KindText
 constexpr KindText kindTexts[] = {
     {Kind::Hello, QLatin1StringView("hello")}, {Kind::Exec, QLatin1StringView("exec")},
     {Kind::Set, QLatin1StringView("set")},     {Kind::Reply, QLatin1StringView("reply")},
-    {Kind::Close, QLatin1StringView("close")}, {Kind::Message, QLatin1StringView("msg")},
+    {Kind::Close, QLatin1StringView("close")}, {Kind::Ping, QLatin1StringView("ping")},
+    {Kind::Message, QLatin1StringView("msg")}, {Kind::Pong, QLatin1StringView("pong")},
 };
 
 std::optional<Kind> kindFromText(const QString &text)
@@ -44,7 +46,7 @@ std::optional<Kind> kindFromText(const QString &text)
 struct Fields
 {
     std::optional<QString> kind, name, command;
-    std::optional<quint32> sequence, version, replyTo;
+    std::optional<quint32> sequence, session, version, replyTo;
     std::optional<Variant> value;
     std::optional<int32_t> number;
     std::optional<bool> heartbeat;
@@ -99,6 +101,8 @@ DecodeStatus readField(QCborStreamReader &r, const QString &key, qsizetype maxCh
         return readText(r, maxChunk, &f->kind);
     if (key == KeySequence)
         return readUnsigned32(r, &f->sequence);
+    if (key == KeySession)
+        return readUnsigned32(r, &f->session);
     if (key == KeyVersion)
         return readUnsigned32(r, &f->version);
     if (key == KeyName)
@@ -139,7 +143,8 @@ DecodeStatus assemble(Fields &f, Datagram *d)
         return DecodeStatus::UnknownKind;
     d->kind = *kind;
     d->sequence = f.sequence;
-    if (d->kind != Kind::Message && !f.sequence)
+    d->session = f.session;
+    if (isPendantKind(d->kind) && !f.sequence)
         return DecodeStatus::Malformed;
     switch (d->kind) {
     case Kind::Hello:
@@ -169,6 +174,7 @@ DecodeStatus assemble(Fields &f, Datagram *d)
         d->value = *f.value;
         break;
     case Kind::Close:
+    case Kind::Ping:
         break;
     case Kind::Message:
         if (!f.number)
@@ -176,11 +182,19 @@ DecodeStatus assemble(Fields &f, Datagram *d)
         d->number = *f.number;
         d->value = f.value.value_or(Variant());
         break;
+    case Kind::Pong:
+        d->replyTo = f.replyTo;
+        break;
     }
     return DecodeStatus::Ok;
 }
 
 } // namespace
+
+bool isPendantKind(Kind kind)
+{
+    return kind != Kind::Message && kind != Kind::Pong;
+}
 
 QString kindName(Kind kind)
 {
@@ -193,13 +207,14 @@ QString kindName(Kind kind)
 
 bool Datagram::operator==(const Datagram &o) const
 {
-    return kind == o.kind && sequence == o.sequence && version == o.version && name == o.name && command == o.command &&
-           value == o.value && number == o.number && replyTo == o.replyTo && heartbeat == o.heartbeat;
+    return kind == o.kind && sequence == o.sequence && session == o.session && version == o.version && name == o.name &&
+           command == o.command && value == o.value && number == o.number && replyTo == o.replyTo &&
+           heartbeat == o.heartbeat;
 }
 
 QByteArray encode(const Datagram &d)
 {
-    int entries = 1 + (d.sequence ? 1 : 0);
+    int entries = 1 + (d.sequence ? 1 : 0) + (d.session ? 1 : 0);
     switch (d.kind) {
     case Kind::Hello:
     case Kind::Set:
@@ -212,9 +227,13 @@ QByteArray encode(const Datagram &d)
         entries += d.replyTo ? 3 : 2;
         break;
     case Kind::Close:
+    case Kind::Ping:
         break;
     case Kind::Message:
         entries += 2;
+        break;
+    case Kind::Pong:
+        entries += d.replyTo ? 1 : 0;
         break;
     }
 
@@ -226,6 +245,10 @@ QByteArray encode(const Datagram &d)
     if (d.sequence) {
         w.append(KeySequence);
         w.append(quint64(*d.sequence));
+    }
+    if (d.session) {
+        w.append(KeySession);
+        w.append(quint64(*d.session));
     }
     const auto appendValue = [&] {
         w.append(KeyValue);
@@ -262,11 +285,18 @@ QByteArray encode(const Datagram &d)
         appendValue();
         break;
     case Kind::Close:
+    case Kind::Ping:
         break;
     case Kind::Message:
         w.append(KeyNumber);
         w.append(qint64(d.number));
         appendValue();
+        break;
+    case Kind::Pong:
+        if (d.replyTo) {
+            w.append(KeyReplyTo);
+            w.append(quint64(*d.replyTo));
+        }
         break;
     }
     w.endMap();

@@ -35,6 +35,8 @@ private:
     QString m_reason;
 };
 
+class LinkHealth;
+
 // A message raised by the link: what the controller sent, and the way to answer it.
 class ILinkMessage
 {
@@ -67,6 +69,9 @@ public:
     virtual std::shared_ptr<ILinkVariable> GetVariable(const QString &name, const QString &options) = 0;
     virtual Variant Execute(const QString &command, const Variant &parameter) = 0;
     virtual void Close() = 0;
+
+    // Whether the controller answers, for the windows to show; none when the link cannot tell.
+    virtual const LinkHealth *health() const { return nullptr; }
 
 signals:
     // lOption is not used by the windows.

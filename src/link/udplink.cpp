@@ -1,9 +1,12 @@
 #include "link/udplink.h"
 
 #include "link/cborvariant.h"
+#include "link/udpbounces.h"
 
+#include <QNetworkDatagram>
 #include <QNetworkInterface>
 #include <QNetworkProxy>
+#include <QRandomGenerator>
 #include <QRegularExpression>
 #include <QUdpSocket>
 
@@ -130,6 +133,13 @@ QByteArray keyStateBytes(const Variant &parameter)
     raiseError(ErrTypeMismatch, QStringLiteral("The key state must be an array of %1 bytes").arg(Size));
 }
 
+QString endpointText(const QHostAddress &address, quint16 port)
+{
+    if (address.protocol() == QAbstractSocket::IPv6Protocol)
+        return QStringLiteral("[%1]:%2").arg(address.toString()).arg(port);
+    return QStringLiteral("%1:%2").arg(address.toString()).arg(port);
+}
+
 class UdpLinkMessage final : public ILinkMessage
 {
 public:
@@ -246,6 +256,7 @@ UdpPendantLink::UdpPendantLink(QObject *parent)
     m_heartbeat.setInterval(HeartbeatPeriodMs);
     m_heartbeat.setTimerType(Qt::PreciseTimer);
     connect(&m_heartbeat, &QTimer::timeout, this, &UdpPendantLink::sendHeartbeat);
+    connect(&m_healthTimer, &QTimer::timeout, this, &UdpPendantLink::checkHealth);
 }
 
 UdpPendantLink::~UdpPendantLink()
@@ -272,11 +283,23 @@ void UdpPendantLink::Open(const QString &name, const QString &options)
                                        .arg(why));
     }
     connect(socket, &QUdpSocket::readyRead, this, &UdpPendantLink::readPending);
+    udpbounces::enable(*socket);
     m_endpoints = ep;
     m_socket = socket;
     m_nextSequence = 0;
     m_keyState.clear();
     m_anyControllerAddress = isBroadcastAddress(ep.controllerAddress);
+    // A new identity for every opening, never the one before it.
+    const quint32 previous = m_session;
+    do {
+        m_session = QRandomGenerator::system()->generate();
+    } while (m_session == previous);
+    m_clock.start();
+    m_lastHeardMs = -1;
+    m_lastBounceMs = -1;
+    m_health.setUnknown();
+    m_health.setController(endpointText(ep.controllerAddress, ep.controllerPort));
+    m_healthTimer.start(std::max(1, m_timing.pingMs));
 
     linkwire::Datagram hello;
     hello.kind = linkwire::Kind::Hello;
@@ -284,6 +307,9 @@ void UdpPendantLink::Open(const QString &name, const QString &options)
     try {
         sendOrThrow(hello, "the hello");
     } catch (...) {
+        m_healthTimer.stop();
+        m_health.setUnknown();
+        m_health.setController(QString());
         m_socket = nullptr;
         delete socket;
         throw;
@@ -327,6 +353,7 @@ void UdpPendantLink::Close()
     if (!m_socket)
         return;
     m_heartbeat.stop();
+    m_healthTimer.stop();
     // A controller that misses the close must not keep a key held: the last state it hears
     // from a closing pendant holds no key.
     if (!m_keyState.isEmpty() && m_keyState.count('\0') != m_keyState.size()) {
@@ -342,6 +369,8 @@ void UdpPendantLink::Close()
     QUdpSocket *socket = m_socket;
     m_socket = nullptr;
     m_keyState.clear();
+    m_health.setUnknown();
+    m_health.setController(QString());
     socket->close();
     // Deferred and detached: Close (or the destructor) may run in an OnMessage handler while the
     // socket is still emitting readyRead, and deleting it then would pull it from under Qt.
@@ -385,9 +414,20 @@ void UdpPendantLink::requireOpen(const char *operation) const
 bool UdpPendantLink::send(linkwire::Datagram datagram)
 {
     datagram.sequence = m_nextSequence;
+    datagram.session = m_session;
     const QByteArray bytes = linkwire::encode(datagram);
     ++m_nextSequence;
-    const qint64 written = m_socket->writeDatagram(bytes, m_endpoints.controllerAddress, m_endpoints.controllerPort);
+    // A bounce of an earlier datagram leaves an error on the socket that the next send would
+    // fail with; it is taken first. One that comes in between fails this send: taken, the send
+    // goes again.
+    collectBounces();
+    qint64 written = m_socket->writeDatagram(bytes, m_endpoints.controllerAddress, m_endpoints.controllerPort);
+    if (written != bytes.size()) {
+        const quint64 before = m_counters.bounces;
+        collectBounces();
+        if (m_socket && m_counters.bounces != before)
+            written = m_socket->writeDatagram(bytes, m_endpoints.controllerAddress, m_endpoints.controllerPort);
+    }
     if (written != bytes.size()) {
         ++m_counters.sendFailures;
         return false;
@@ -424,12 +464,66 @@ bool UdpPendantLink::fromController(const QHostAddress &from, quint16 port) cons
            (m_anyControllerAddress || from.isEqual(m_endpoints.controllerAddress, QHostAddress::TolerantConversion));
 }
 
+void UdpPendantLink::collectBounces()
+{
+    if (!m_socket)
+        return;
+    bool any = false;
+    for (const UdpBounce &b : udpbounces::take(*m_socket)) {
+        // Only what was sent to the controller tells about it.
+        if (b.port != m_endpoints.controllerPort ||
+            !b.to.isEqual(m_endpoints.controllerAddress, QHostAddress::TolerantConversion))
+            continue;
+        ++m_counters.bounces;
+        m_lastBounceMs = m_clock.elapsed();
+        m_lastBounceHost = !b.portUnreachable;
+        any = true;
+    }
+    if (any)
+        m_health.setNoController(m_lastBounceHost);
+}
+
+void UdpPendantLink::noteHeard()
+{
+    m_lastHeardMs = m_clock.elapsed();
+    m_lastBounceMs = -1;
+    m_health.setAnswering();
+}
+
+// Every ping period: what the controller's answers (or their absence) say, and a ping when it has
+// not been heard for a period.
+void UdpPendantLink::checkHealth()
+{
+    if (!m_socket)
+        return;
+    collectBounces();
+    const qint64 now = m_clock.elapsed();
+    const int period = std::max(1, m_timing.pingMs);
+    const qint64 quiet = now - (m_lastHeardMs >= 0 ? m_lastHeardMs : 0);
+    if (m_lastHeardMs >= 0 && quiet < m_timing.silentAfterMs)
+        m_health.setAnswering();
+    else if (m_lastBounceMs >= 0 && now - m_lastBounceMs < 2 * period + period / 2)
+        m_health.setNoController(m_lastBounceHost);
+    else if (quiet >= m_timing.silentAfterMs)
+        m_health.setSilent(int(std::max<qint64>(1, quiet / 1000)));
+    if (m_lastHeardMs < 0 || now - m_lastHeardMs >= period) {
+        linkwire::Datagram ping;
+        ping.kind = linkwire::Kind::Ping;
+        if (send(ping))
+            ++m_counters.pingsSent;
+    }
+}
+
 void UdpPendantLink::readPending()
 {
     const QPointer<UdpPendantLink> self(this);
     const QPointer<QUdpSocket> socket(m_socket);
+    // A bounce wakes the socket up like a datagram; its report is taken first.
+    collectBounces();
+    bool readAny = false;
     // A handler may close or delete the link, or run a nested event loop that reads on its own.
     while (self && socket && m_socket == socket && socket->hasPendingDatagrams()) {
+        readAny = true;
         const qint64 size = socket->pendingDatagramSize();
         QHostAddress from;
         quint16 port = 0;
@@ -450,6 +544,19 @@ void UdpPendantLink::readPending()
         bytes.truncate(got);
         handleDatagram(bytes, from, port);
     }
+    // Woken up with nothing to read (a bounce), the socket reports no more until something is
+    // read from it; a read turns the reports back on. What it finds, if a datagram came in just
+    // now, is handled like any other.
+    if (!readAny && self && socket && m_socket == socket) {
+        const QNetworkDatagram d = socket->receiveDatagram(linkwire::MaxDatagramSize + 1);
+        if (d.isValid()) {
+            if (d.data().size() > linkwire::MaxDatagramSize)
+                ++(fromController(d.senderAddress(), quint16(d.senderPort())) ? m_counters.droppedOversized
+                                                                              : m_counters.droppedForeign);
+            else
+                handleDatagram(d.data(), d.senderAddress(), quint16(d.senderPort()));
+        }
+    }
 }
 
 void UdpPendantLink::handleDatagram(const QByteArray &bytes, const QHostAddress &from, quint16 port)
@@ -459,6 +566,9 @@ void UdpPendantLink::handleDatagram(const QByteArray &bytes, const QHostAddress 
         return;
     }
     const linkwire::Decoded decoded = linkwire::decode(bytes);
+    // Any datagram of the protocol shows that the controller is there, also one of a later version.
+    if (decoded.status == linkwire::DecodeStatus::Ok || decoded.status == linkwire::DecodeStatus::UnknownKind)
+        noteHeard();
     switch (decoded.status) {
     case linkwire::DecodeStatus::Ok:
         break;
@@ -473,6 +583,10 @@ void UdpPendantLink::handleDatagram(const QByteArray &bytes, const QHostAddress 
         return;
     case linkwire::DecodeStatus::UnknownKind:
         ++m_counters.droppedUnexpected;
+        return;
+    }
+    if (decoded.datagram.kind == linkwire::Kind::Pong) {
+        ++m_counters.pongsReceived;
         return;
     }
     if (decoded.datagram.kind != linkwire::Kind::Message) {

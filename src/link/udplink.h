@@ -1,9 +1,11 @@
 #pragma once
 
+#include "link/linkhealth.h"
 #include "link/linkwire.h"
 #include "link/pendantlink.h"
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QHostAddress>
 #include <QPointer>
 #include <QTimer>
@@ -46,6 +48,19 @@ struct UdpLinkCounters
     quint64 droppedTooDeep = 0;    // a value nested deeper than cbor::MaxNesting
     quint64 droppedUnexpected = 0; // well formed, but no controller message
     quint64 handlerExceptions = 0; // exceptions that escaped an OnMessage handler
+    quint64 pingsSent = 0;         // pings to a controller not heard for a ping period
+    quint64 pongsReceived = 0;     // the controller's answers to them
+    quint64 bounces = 0;           // datagrams the network sent back as unreachable
+};
+
+// How the link finds out whether the controller answers (see docs/link-protocol.md). Taken at Open.
+struct UdpLinkTiming
+{
+    // A ping goes out when the controller has not been heard for this long, and again after each
+    // such period; also the period of the health check.
+    int pingMs = 1000;
+    // Not heard for this long: the controller counts as silent.
+    int silentAfterMs = 3000;
 };
 
 // The pendant link over UDP. Lives on the user-interface thread; OnMessage is raised there while
@@ -76,7 +91,12 @@ public:
     // as it is. Never throws: a close datagram the socket refuses is only counted.
     void Close() override;
 
+    const LinkHealth *health() const override { return &m_health; }
+
     bool isOpen() const { return m_socket != nullptr; }
+    // The identity of the current opening, sent in every datagram; drawn anew at each Open.
+    quint32 sessionId() const { return m_session; }
+    void setTiming(const UdpLinkTiming &timing) { m_timing = timing; }
     const UdpLinkEndpoints &endpoints() const { return m_endpoints; }
     // The port bound by Open, useful when the own port was given as 0; 0 when not open.
     quint16 localPort() const;
@@ -92,6 +112,9 @@ private:
     bool send(linkwire::Datagram datagram);
     void sendOrThrow(linkwire::Datagram datagram, const char *what);
     void sendHeartbeat();
+    void checkHealth();
+    void collectBounces();
+    void noteHeard();
     void readPending();
     void handleDatagram(const QByteArray &bytes, const QHostAddress &from, quint16 port);
     bool fromController(const QHostAddress &from, quint16 port) const;
@@ -99,6 +122,14 @@ private:
     UdpLinkEndpoints m_endpoints;
     QPointer<QUdpSocket> m_socket;
     QTimer m_heartbeat;
+    QTimer m_healthTimer;
+    UdpLinkTiming m_timing;
+    LinkHealth m_health;
+    QElapsedTimer m_clock;     // since Open
+    qint64 m_lastHeardMs = -1; // on m_clock; -1 before the controller is heard
+    qint64 m_lastBounceMs = -1;
+    bool m_lastBounceHost = false; // the last bounce said host or network unreachable
+    quint32 m_session = 0;
     QByteArray m_keyState; // empty until the first SetKeyState of this opening
     quint32 m_nextSequence = 0;
     bool m_anyControllerAddress = false;

@@ -2,6 +2,7 @@
 
 #include "common/diagnostics.h"
 #include "common/twips.h"
+#include "link/linkhealth.h"
 #include "link/pendantlink.h"
 #include "provider/provstate.h"
 #include "provider/startup.h"
@@ -53,6 +54,7 @@ void PendantWindowBase::Load()
     tmrFirstConn = new WindowTimer(this);
     connect(tmrFirstConn, &WindowTimer::Timer, this, &PendantWindowBase::tmrFirstConn_Timer);
     buildControls();
+    m_caption = windowTitle();
 }
 
 QComboBox *PendantWindowBase::createStateSelector(QWidget *parent, const QRect &g)
@@ -253,8 +255,14 @@ Variant PendantWindowBase::GetInprocEventKey()
 void PendantWindowBase::attachLink()
 {
     detachLink();
-    if (IPendantLink *link = m_keys.m_TPComm.get())
-        m_linkConnection = connect(link, &IPendantLink::OnMessage, this, &PendantWindowBase::onLinkMessage);
+    IPendantLink *link = m_keys.m_TPComm.get();
+    if (!link)
+        return;
+    m_linkConnection = connect(link, &IPendantLink::OnMessage, this, &PendantWindowBase::onLinkMessage);
+    if (const LinkHealth *health = link->health()) {
+        m_healthConnection = connect(health, &LinkHealth::changed, this, &PendantWindowBase::showLinkHealth);
+        showLinkHealth();
+    }
 }
 
 void PendantWindowBase::detachLink()
@@ -262,6 +270,19 @@ void PendantWindowBase::detachLink()
     if (m_linkConnection)
         disconnect(m_linkConnection);
     m_linkConnection = {};
+    if (m_healthConnection) {
+        disconnect(m_healthConnection);
+        m_healthConnection = {};
+        showLinkHealth();
+    }
+}
+
+void PendantWindowBase::showLinkHealth()
+{
+    const LinkHealth *health = m_healthConnection && m_keys.m_TPComm ? m_keys.m_TPComm->health() : nullptr;
+    const QString text = health ? health->text() : QString();
+    setWindowTitle(text.isEmpty() ? m_caption : QStringLiteral("%1 (%2)").arg(m_caption, text));
+    setToolTip(health ? health->toolTip() : QString());
 }
 
 bool PendantWindowBase::dispatchLinkMessage(int32_t, Variant &)

@@ -107,6 +107,9 @@ private:
     void onLinkMessage(ILinkMessage &message, qint32 option);
     void attachLink();
     void detachLink();
+    // The link's health in the title after the caption, and as the window's tool tip; nothing
+    // when all is well, so the window then looks as without a link.
+    void showLinkHealth();
     void unloadHandling();
 
     QString m_formName;
@@ -117,6 +120,8 @@ private:
     QComboBox *cmbState = nullptr;
     WindowTimer *tmrFirstConn = nullptr;
     QMetaObject::Connection m_linkConnection;
+    QMetaObject::Connection m_healthConnection;
+    QString m_caption;                       // the title the window gave itself
     const QObject *m_refusedPress = nullptr; // compared only, never used
 };
 

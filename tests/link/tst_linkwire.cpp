@@ -240,7 +240,7 @@ void TestLinkWire::refusesBrokenDatagrams_data()
                                             << malformed;
     QTest::newRow("exec without value") << hex("a3616b646578656361730061636153") << malformed;
     QTest::newRow("heartbeat flag not boolean") << hex("a5616b6465786563617300616361536176f662686201") << malformed;
-    QTest::newRow("unknown kind") << hex("a2616b6470696e67626e6f01") << DecodeStatus::UnknownKind;
+    QTest::newRow("unknown kind") << hex("a2616b637a6170626e6f01") << DecodeStatus::UnknownKind;
 
     QByteArray deep = hex("a3616b636d7367626e6f016176");
     deep.append(QByteArray(40, char(0x81)));

@@ -268,7 +268,7 @@ void TestUdpLink::dropsAndCountsWhatIsNotForIt()
     hello.kind = Kind::Hello;
     hello.sequence = 0;
     controller.send(hello, to);
-    controller.sendRaw(hex("a2616b6470696e67626e6f01"), to);
+    controller.sendRaw(hex("a2616b637a6170626e6f01"), to);
     // Then a good one: the link still works.
     controller.sendRaw(good, to);
 

@@ -10,7 +10,9 @@
 #include "support/pendantprocess.h"
 #include "support/udppeer.h"
 
+#include <QHelpEvent>
 #include <QTest>
+#include <QToolTip>
 
 using namespace tarvisk;
 using namespace tarvisk::testing;
@@ -26,9 +28,9 @@ class TestStandalone : public QObject
     // The key states the controller got, heartbeats left out unless asked for.
     QList<QByteArray> keyStates(bool withHeartbeats = false) { return controller->keyStates(withHeartbeats); }
 
-    void send(int number, const Variant &value, UdpPeer *from = nullptr)
+    void send(int number, const Variant &value, UdpPeer *from = nullptr, UdpPendantLink *to = nullptr)
     {
-        (from ? from : controller.get())->sendMessage(number, value, link->localPort());
+        (from ? from : controller.get())->sendMessage(number, value, (to ? to : link)->localPort());
     }
 
 private slots:
@@ -40,7 +42,11 @@ private slots:
         QVERIFY(controller->bound());
         StartupEnvironment env;
         env.commandLine = QStringLiteral("127.0.0.1 %1 127.0.0.1 0").arg(controller->port());
-        env.createLink = [] { return std::make_shared<UdpPendantLink>(); };
+        env.createLink = [] {
+            auto link = std::make_shared<UdpPendantLink>();
+            link->setTiming({100, 400});
+            return link;
+        };
         Main(env);
         QVERIFY(g_Standalone);
         link = static_cast<UdpPendantLink *>(g_TPComm.get());
@@ -110,6 +116,73 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(link->counters().droppedForeign >= before + 2, 5000);
         QTRY_VERIFY_WITH_TIMEOUT(link->counters().droppedMalformed >= 1, 5000);
         QVERIFY(!tp->leds()->isLit(1)); // the window is unchanged
+    }
+
+    // The test's socket takes the datagrams and answers nothing: silent. A message from it
+    // ends that; once it is gone the datagrams bounce. The title and the window's tool tip say
+    // so, and not one control moves.
+    void titleAndToolTipTellWhetherTheControllerAnswers()
+    {
+        const QString caption = QStringLiteral("Halvex Pendant");
+        QMap<QObject *, QRect> places;
+        for (QWidget *w : tp->findChildren<QWidget *>())
+            places.insert(w, w->geometry());
+        const QSize size = tp->size();
+
+        QTRY_COMPARE_WITH_TIMEOUT(tp->windowTitle(), caption + QStringLiteral(" (controller silent for 1 s)"), 5000);
+        QVERIFY(tp->toolTip().contains(QStringLiteral("has sent nothing")));
+        // Asked over a key, the window's tool tip shows.
+        QWidget *key = tp->hardKey(7);
+        QHelpEvent help(QEvent::ToolTip, key->rect().center(), key->mapToGlobal(key->rect().center()));
+        QCoreApplication::sendEvent(key, &help);
+        QTRY_COMPARE_WITH_TIMEOUT(QToolTip::text(), tp->toolTip(), 5000);
+
+        send(258, Variant("anything"));
+        QTRY_COMPARE_WITH_TIMEOUT(tp->windowTitle(), caption, 5000);
+        QCOMPARE(tp->toolTip(), QString());
+
+        const quint16 port = controller->port();
+        controller->socket().close();
+        QTRY_COMPARE_WITH_TIMEOUT(tp->windowTitle(),
+                                  caption + QStringLiteral(" (no controller at 127.0.0.1:%1)").arg(port), 5000);
+        QVERIFY(tp->toolTip().contains(QStringLiteral("Start the controller")));
+
+        for (QWidget *w : tp->findChildren<QWidget *>()) {
+            if (places.contains(w))
+                QCOMPARE(w->geometry(), places.value(w));
+        }
+        QCOMPARE(tp->size(), size);
+    }
+
+    // The mini and old pendants show it the same way, after their own captions.
+    void everyPendantShowsTheHealth_data()
+    {
+        QTest::addColumn<int>("type");
+        QTest::addColumn<QString>("caption");
+        QTest::newRow("mini") << 1 << QStringLiteral("Halvex Mini Pendant");
+        QTest::newRow("old") << -1 << QStringLiteral("Halvex Pendant");
+    }
+    void everyPendantShowsTheHealth()
+    {
+        QFETCH(int, type);
+        QFETCH(QString, caption);
+        resetProcessState();
+        registerPendantWindows();
+        StartupEnvironment env;
+        env.commandLine = QStringLiteral("127.0.0.1 %1 127.0.0.1 0 %2").arg(controller->port()).arg(type);
+        env.createLink = [] {
+            auto link = std::make_shared<UdpPendantLink>();
+            link->setTiming({100, 400});
+            return link;
+        };
+        QVERIFY(Main(env));
+        QWidget *window = existingPendantWindow(PendantKind(type))->widget();
+        QVERIFY(window->isVisible());
+        QTRY_COMPARE_WITH_TIMEOUT(window->windowTitle(), caption + QStringLiteral(" (controller silent for 1 s)"),
+                                  5000);
+        send(258, Variant(), nullptr, static_cast<UdpPendantLink *>(g_TPComm.get()));
+        QTRY_COMPARE_WITH_TIMEOUT(window->windowTitle(), caption, 5000);
+        QCOMPARE(window->toolTip(), QString());
     }
 
     void closingTheWindowClosesTheLink()

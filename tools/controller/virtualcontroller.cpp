@@ -170,11 +170,12 @@ void VirtualController::printState()
 void VirtualController::printCounters()
 {
     const ControllerCounters &c = m_counters;
-    printAnswer(QStringLiteral("received %1, key states %2 (heartbeats %3), sent %4, send failures %5")
+    printAnswer(QStringLiteral("received %1, key states %2 (heartbeats %3), sent %4, pongs %5, send failures %6")
                     .arg(c.received)
                     .arg(c.keyStates)
                     .arg(c.heartbeats)
                     .arg(c.sent)
+                    .arg(c.pongs)
                     .arg(c.sendFailures));
     printAnswer(QStringLiteral("ignored %1: malformed %2, too deep %3, too large %4, unknown kind %5, unexpected %6, "
                                "foreign %7, stale %8, bad key state %9")
@@ -256,14 +257,19 @@ void VirtualController::handleDatagram(const QByteArray &bytes, const QHostAddre
     }
 
     const linkwire::Datagram &d = decoded.datagram;
-    if (d.kind == linkwire::Kind::Message) {
+    if (!linkwire::isPendantKind(d.kind)) {
         ++m_counters.unexpected;
-        printVerbose(QStringLiteral("ignored a controller message (%1) sent to the controller from %2")
-                         .arg(d.number)
-                         .arg(origin));
+        printVerbose(QStringLiteral("ignored a controller's datagram (%1) sent to the controller from %2")
+                         .arg(linkwire::kindName(d.kind), origin));
         return;
     }
-    if (d.kind == linkwire::Kind::Close && !m_connected) {
+    if (d.session && m_endedSessions.contains(*d.session)) {
+        ++m_counters.stale;
+        printVerbose(
+            QStringLiteral("ignored a late datagram of the ended opening %1 from %2").arg(*d.session).arg(origin));
+        return;
+    }
+    if (d.kind == linkwire::Kind::Close && (!m_connected || d.session != m_session)) {
         printVerbose(QStringLiteral("ignored a close from %1, which is not connected").arg(origin));
         return;
     }
@@ -289,45 +295,59 @@ void VirtualController::handleDatagram(const QByteArray &bytes, const QHostAddre
     case linkwire::Kind::Reply:
         printAnswer(QStringLiteral("reply to message %1: %2").arg(d.number).arg(variantText(d.value)));
         break;
+    case linkwire::Kind::Ping:
+        answerPing(d);
+        break;
     case linkwire::Kind::Close:
         m_watchdog.stop();
         releaseAll(QString());
         m_connected = false;
         m_lastKeySequence.reset();
+        m_session.reset();
         if (!(m_options.pendantAddress && m_options.pendantPort))
             m_pendantKnown = false;
         printEvent(QStringLiteral("pendant closed"));
         emit pendantGone();
         break;
     case linkwire::Kind::Message:
+    case linkwire::Kind::Pong:
         break; // refused above
     }
 }
 
+// The pendant speaks from one address and port. A new opening of it takes over: its hello; a
+// datagram with another session id from the same place (the hello was lost); or, once the
+// watchdog declared the pendant gone, the first datagram from anywhere allowed.
 bool VirtualController::acceptSender(const linkwire::Datagram &d, const QHostAddress &from, quint16 port)
 {
     const bool matchesGiven = (!m_options.pendantAddress || sameAddress(from, *m_options.pendantAddress)) &&
                               (!m_options.pendantPort || port == *m_options.pendantPort);
-    const bool isCurrent = m_connected && port == m_pendantPort && sameAddress(from, m_pendantAddress);
+    const bool samePlace = m_connected && port == m_pendantPort && sameAddress(from, m_pendantAddress);
     const bool hello = d.kind == linkwire::Kind::Hello;
-    if (!matchesGiven || (m_connected && !isCurrent && !hello)) {
+    if (!matchesGiven || (m_connected && !samePlace && !hello && !m_silent)) {
         ++m_counters.foreign;
         printVerbose(
             QStringLiteral("ignored a datagram from %1, which is not the pendant").arg(endpointText(from, port)));
         return false;
     }
-    if (isCurrent && !hello)
+    if (samePlace && !hello && d.session == m_session)
         return true;
 
-    // A hello, or the first datagram of a pendant that spoke before the controller listened.
+    // A new opening, or the first datagram of a pendant that spoke before the controller listened.
     if (m_connected) {
         m_watchdog.stop();
         releaseAll(QString());
+        if (m_session && m_session != d.session) {
+            m_endedSessions.append(*m_session);
+            if (m_endedSessions.size() > 8)
+                m_endedSessions.removeFirst();
+        }
     }
     m_connected = true;
     m_pendantKnown = true;
     m_pendantAddress = from;
     m_pendantPort = port;
+    m_session = d.session;
     m_silent = false;
     m_lastKeySequence.reset();
     m_keys = {};
@@ -343,13 +363,16 @@ bool VirtualController::acceptSender(const linkwire::Datagram &d, const QHostAdd
 void VirtualController::handleHello(const linkwire::Datagram &d)
 {
     printEvent(QStringLiteral("pendant connected"));
+    const QString session = d.session ? QStringLiteral(", session %1").arg(*d.session) : QString();
     if (d.kind != linkwire::Kind::Hello) {
-        printVerbose(QStringLiteral("  at %1, no hello seen").arg(endpointText(m_pendantAddress, m_pendantPort)));
+        printVerbose(
+            QStringLiteral("  at %1%2, no hello seen").arg(endpointText(m_pendantAddress, m_pendantPort), session));
         return;
     }
-    printVerbose(QStringLiteral("  at %1, name \"%2\", protocol %3")
+    printVerbose(QStringLiteral("  at %1, name \"%2\", protocol %3%4")
                      .arg(endpointText(m_pendantAddress, m_pendantPort), d.name)
-                     .arg(d.version));
+                     .arg(d.version)
+                     .arg(session));
     if (d.version != linkwire::ProtocolVersion)
         printEvent(QStringLiteral("pendant speaks protocol %1, this controller %2")
                        .arg(d.version)
@@ -396,6 +419,22 @@ void VirtualController::handleSet(const linkwire::Datagram &d)
     printEvent(QStringLiteral("variable %1 = %2").arg(d.name, variantText(d.value)));
 }
 
+void VirtualController::answerPing(const linkwire::Datagram &ping)
+{
+    linkwire::Datagram pong;
+    pong.kind = linkwire::Kind::Pong;
+    pong.sequence = m_nextSequence;
+    pong.replyTo = ping.sequence;
+    const QByteArray bytes = linkwire::encode(pong);
+    if (m_socket.writeDatagram(bytes, m_pendantAddress, m_pendantPort) != bytes.size()) {
+        ++m_counters.sendFailures;
+        printVerbose(QStringLiteral("pong not sent: %1").arg(m_socket.errorString()));
+        return;
+    }
+    ++m_nextSequence;
+    ++m_counters.pongs;
+}
+
 void VirtualController::applyKeyState(const KeyBits &bits, bool heartbeat)
 {
     ++m_counters.keyStates;
@@ -438,6 +477,9 @@ void VirtualController::watchdogExpired()
     if (!m_connected)
         return;
     m_silent = true;
+    // The pendant is gone; whatever speaks for it next starts a new count (a pendant of protocol 1
+    // that restarted and lost its hello has no other way to be heard).
+    m_lastKeySequence.reset();
     releaseAll(QStringLiteral("pendant silent for %1 ms; releasing its keys").arg(m_options.watchdogMs));
 }
 

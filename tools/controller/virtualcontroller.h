@@ -46,9 +46,10 @@ struct ControllerCounters
     quint64 unknownKind = 0;  // well formed, of a kind this version does not know
     quint64 unexpected = 0;   // a controller's kind ("msg") sent to the controller
     quint64 foreign = 0;      // from another sender than the pendant
-    quint64 stale = 0;        // a key state older than one already applied
+    quint64 stale = 0;        // a key state older than one already applied, or a datagram of an ended opening
     quint64 badKeyState = 0;  // a SetKeyState whose value is no 8-byte bitmap
     quint64 sent = 0;         // messages sent
+    quint64 pongs = 0;        // answers to the pendant's pings
     quint64 sendFailures = 0; // messages the socket refused
 
     quint64 ignored() const
@@ -107,6 +108,7 @@ private:
     void handleHello(const linkwire::Datagram &d);
     void handleExec(const linkwire::Datagram &d, const QString &origin);
     void handleSet(const linkwire::Datagram &d);
+    void answerPing(const linkwire::Datagram &ping);
     void applyKeyState(const KeyBits &bits, bool heartbeat);
     // Reports every key that changed, releases first, and lets the demo answer the presses.
     void changeKeys(const KeyBits &bits);
@@ -128,6 +130,11 @@ private:
     quint16 m_pendantPort = 0;
     bool m_silent = false; // the watchdog released the keys; the pendant has not been heard since
     KeyBits m_keys{};
+    // The session id of the pendant's opening (none from a pendant of protocol 1), and those of
+    // openings it replaced, whose late datagrams are stale.
+    std::optional<quint32> m_session;
+    QList<quint32> m_endedSessions;
+    // The newest key state applied; reset by a new opening and by the watchdog.
     std::optional<quint32> m_lastKeySequence;
     quint32 m_nextSequence = 0;
     ControllerCounters m_counters;

@@ -24,21 +24,31 @@ Datagram make(Kind kind, std::optional<quint32> sequence)
     return d;
 }
 
+// The session id of the examples' opening.
+constexpr quint32 ExampleSession = 0x2f6b9ac1;
+
+Datagram fromPendant(Kind kind, quint32 sequence)
+{
+    Datagram d = make(kind, sequence);
+    d.session = ExampleSession;
+    return d;
+}
+
 // The datagrams shown in docs/link-protocol.md, by the name of their example block.
 QList<std::pair<QString, Datagram>> documentedExamples()
 {
     QList<std::pair<QString, Datagram>> out;
-    Datagram hello = make(Kind::Hello, 0);
+    Datagram hello = fromPendant(Kind::Hello, 0);
     hello.name = QStringLiteral("TPComm");
     out.append({QStringLiteral("hello"), hello});
 
-    Datagram enabled = make(Kind::Set, 1);
+    Datagram enabled = fromPendant(Kind::Set, 1);
     enabled.name = QStringLiteral("@Enabled");
     enabled.value = Variant(true);
     out.append({QStringLiteral("set-enabled"), enabled});
 
     // The mode switch on AUTO (key code 3), OK (14) held.
-    Datagram keys = make(Kind::Exec, 2);
+    Datagram keys = fromPendant(Kind::Exec, 2);
     keys.command = QStringLiteral("SetKeyState");
     keys.value = Variant(hex("0840000000000000"));
     out.append({QStringLiteral("exec-keys"), keys});
@@ -48,12 +58,17 @@ QList<std::pair<QString, Datagram>> documentedExamples()
     beat.heartbeat = true;
     out.append({QStringLiteral("exec-heartbeat"), beat});
 
-    Datagram ping = make(Kind::Message, 41);
-    out.append({QStringLiteral("msg-ping"), ping});
+    Datagram check = make(Kind::Message, 41);
+    out.append({QStringLiteral("msg-check"), check});
 
-    Datagram pong = make(Kind::Reply, 4);
-    pong.replyTo = 41;
-    out.append({QStringLiteral("reply-ping"), pong});
+    Datagram answer = fromPendant(Kind::Reply, 4);
+    answer.replyTo = 41;
+    out.append({QStringLiteral("reply-check"), answer});
+
+    out.append({QStringLiteral("ping"), fromPendant(Kind::Ping, 5)});
+    Datagram pong = make(Kind::Pong, std::nullopt);
+    pong.replyTo = 5;
+    out.append({QStringLiteral("pong"), pong});
 
     Datagram beep = make(Kind::Message, 42);
     beep.number = 256;
@@ -65,25 +80,23 @@ QList<std::pair<QString, Datagram>> documentedExamples()
     led.value = Variant::array({Variant(int32_t(1)), Variant(int32_t(2))});
     out.append({QStringLiteral("msg-led"), led});
 
+    const auto item = [](int32_t code, const Variant &param) { return Variant::array({Variant(code), param}); };
+    const auto L = [](int32_t v) { return Variant(v); };
     Datagram draw = make(Kind::Message, 44);
     draw.number = 259;
     draw.value = Variant::array({
-        Variant::array({Variant(int32_t(0x11)), Variant(int32_t(15))}),
-        Variant::array({Variant(int32_t(0x31)), Variant::array({Variant(int32_t(0)), Variant(int32_t(0)),
-                                                                Variant(int32_t(125)), Variant(int32_t(61))})}),
-        Variant::array({Variant(int32_t(0x10)), Variant(int32_t(0))}),
-        Variant::array(
-            {Variant(int32_t(0x20)), Variant::array({Variant("READY"), Variant(int32_t(2)), Variant(int32_t(1)),
-                                                     Variant(int32_t(0)), Variant(int32_t(0))})}),
-        Variant::array(
-            {Variant(int32_t(0x30)), Variant::array({Variant(0.5f), Variant(20.0f), Variant(125.5f), Variant(20.0f)})}),
+        item(0x10, L(15)),
+        item(0x11, L(15)),
+        item(0x31, Variant::array({L(0), L(0), L(125), L(61)})),
+        item(0x10, L(0)),
+        item(0x20, Variant::array({Variant("READY"), L(2), L(1), L(0), L(0)})),
+        item(0x30, Variant::array({Variant(0.5f), Variant(10.0f), Variant(125.0f), Variant(10.0f)})),
     });
     out.append({QStringLiteral("msg-draw"), draw});
 
-    Datagram close = make(Kind::Close, 5);
-    out.append({QStringLiteral("close"), close});
+    out.append({QStringLiteral("close"), fromPendant(Kind::Close, 6)});
 
-    Datagram types = make(Kind::Exec, 6);
+    Datagram types = fromPendant(Kind::Exec, 7);
     types.command = QStringLiteral("Types");
     types.value = Variant::array({Variant(), Variant::null(), Variant(false), Variant(uint8_t(200)),
                                   Variant(int16_t(-2)), Variant(int32_t(-100000)), Variant(1.5f), Variant(1.5),
@@ -130,6 +143,7 @@ class TestLinkWire : public QObject
 private slots:
     void roundTripsEveryKind();
     void documentShowsTheExactBytes();
+    void documentedValueFormsAreExact();
     void decodesHandWrittenDatagrams_data();
     void decodesHandWrittenDatagrams();
     void refusesBrokenDatagrams_data();
@@ -153,6 +167,17 @@ void TestLinkWire::roundTripsEveryKind()
     reply.number = -7;
     reply.value = Variant("answer");
     QVERIFY(decode(encode(reply)).datagram == reply);
+
+    // A controller's pong needs nothing but its kind; a hello of protocol 1 has no session id.
+    const Decoded pong = decode(hex("a1616b64706f6e67"));
+    QCOMPARE(pong.status, DecodeStatus::Ok);
+    QCOMPARE(pong.datagram.kind, Kind::Pong);
+    QCOMPARE(pong.datagram.replyTo, std::nullopt);
+    const Decoded oldHello = decode(hex("a4616b6568656c6c6f617300637665720161"
+                                        "6e66545043 6f6d6d"));
+    QCOMPARE(oldHello.status, DecodeStatus::Ok);
+    QCOMPARE(oldHello.datagram.version, quint32(1));
+    QCOMPARE(oldHello.datagram.session, std::nullopt);
 }
 
 void TestLinkWire::documentShowsTheExactBytes()
@@ -183,6 +208,47 @@ void TestLinkWire::documentShowsTheExactBytes()
         // What the document shows decodes back to the example.
         QVERIFY(decode(QByteArray::fromHex(inDocument[name].first.toLatin1())).datagram == d);
     }
+}
+
+// The table of value forms and the lenient forms the document names, against the mapping.
+void TestLinkWire::documentedValueFormsAreExact()
+{
+    QFile file(qEnvironmentVariable("TARVISK_SOURCE_DIR") + QStringLiteral("/docs/link-protocol.md"));
+    QVERIFY2(file.open(QIODevice::ReadOnly), qPrintable(file.fileName()));
+    const QString text = QString::fromUtf8(file.readAll());
+    const QMap<QString, Variant> examples = {
+        {QStringLiteral("Empty"), Variant()},
+        {QStringLiteral("Null"), Variant::null()},
+        {QStringLiteral("Boolean"), Variant(true)},
+        {QStringLiteral("Byte (0..255)"), Variant(uint8_t(200))},
+        {QStringLiteral("Integer (16-bit)"), Variant(int16_t(-2))},
+        {QStringLiteral("Long (32-bit)"), Variant(int32_t(14))},
+        {QStringLiteral("Single"), Variant(1.5f)},
+        {QStringLiteral("Double"), Variant(1.5)},
+        {QStringLiteral("String"), Variant("OK")},
+        {QStringLiteral("ByteArray"), Variant(hex("0102"))},
+        {QStringLiteral("Array"), Variant::array({Variant(int32_t(14)), Variant(true)})},
+    };
+    static const QRegularExpression row(QStringLiteral("^\\| ([^|]+?) \\| [^|]+ \\| [^|]+ \\| `([0-9a-f ]+)` \\|$"),
+                                        QRegularExpression::MultilineOption);
+    QStringList seen;
+    auto it = row.globalMatch(text);
+    while (it.hasNext()) {
+        const auto m = it.next();
+        const QString type = m.captured(1);
+        QVERIFY2(examples.contains(type), qPrintable(type));
+        QCOMPARE(QString::fromLatin1(cbor::toCbor(examples[type]).toHex(' ')), m.captured(2));
+        seen << type;
+    }
+    QCOMPARE(seen.size(), examples.size());
+
+    // The lenient forms: a half float under the Single tag is that Single.
+    static const QRegularExpression lenient(QStringLiteral("\\(e\\.g\\. `([0-9a-f ]+)`\\)"));
+    const auto m = lenient.match(text);
+    QVERIFY(m.hasMatch());
+    Variant v;
+    QCOMPARE(cbor::fromCbor(QByteArray::fromHex(m.captured(1).toLatin1()), &v), cbor::ReadStatus::Ok);
+    QCOMPARE(v, Variant(1.5f));
 }
 
 void TestLinkWire::decodesHandWrittenDatagrams_data()
@@ -240,6 +306,9 @@ void TestLinkWire::refusesBrokenDatagrams_data()
                                             << malformed;
     QTest::newRow("exec without value") << hex("a3616b646578656361730061636153") << malformed;
     QTest::newRow("heartbeat flag not boolean") << hex("a5616b6465786563617300616361536176f662686201") << malformed;
+    QTest::newRow("ping without sequence") << hex("a1616b6470696e67") << malformed;
+    QTest::newRow("session negative") << hex("a3616b6470696e6761730063736964 20") << malformed;
+    QTest::newRow("session past 32 bits") << hex("a3616b6470696e676173006373696 41b0000000100000000") << malformed;
     QTest::newRow("unknown kind") << hex("a2616b637a6170626e6f01") << DecodeStatus::UnknownKind;
 
     QByteArray deep = hex("a3616b636d7367626e6f016176");

@@ -155,6 +155,7 @@ QString commandHelp()
         "                                                             attributes & 1 inverted)\n"
         "                       [48, [x1, y1, x2, y2]] line   [49, [x1, y1, x2, y2]] box\n"
         "                       display units, 126 x 62 visible, a wide character 8 x 8;\n"
+        "                       a box covers both corners: [49,[0,0,125,61]] is the whole display;\n"
         "                       draw checks this shape, msg 259 sends any value as it is\n"
         "  msg NUMBER [json]  any message; without a value it carries Empty (msg 0 asks for a reply)\n"
         "  sleep MS           pause the following commands of this input\n"

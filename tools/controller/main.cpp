@@ -134,7 +134,8 @@ int main(int argc, char **argv)
                                            QStringLiteral("Also report ignored datagrams and messages sent."));
     const QCommandLineOption watchdogOption(
         QStringLiteral("watchdog"),
-        QStringLiteral("Release the keys of a pendant silent this long after a key state (0: never)."),
+        QStringLiteral("Release the keys of a pendant silent this long after a key state (0: never); its next "
+                       "datagram then counts whatever its number."),
         QStringLiteral("ms"), QStringLiteral("500"));
     parser.addOptions({addressOption, portOption, pendantPortOption, pendantAddressOption, miniOption, demoOption,
                        scriptOption, quietOption, verboseOption, watchdogOption});

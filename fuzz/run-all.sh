@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Builds every libFuzzer target under fuzz/ with clang in build-fuzz (with ASan and UBSan), writes
-# each target's seed corpus and runs the targets one after another, then prints a table of the
-# executions and findings (crash, leak, timeout and out-of-memory files) per target.
+# Builds every libFuzzer target under fuzz/ with clang in build-fuzz (optimised, with ASan and UBSan
+# and the standard library's assertions), writes each target's seed corpus and runs the targets one
+# after another, then prints a table of the executions, executions a second and findings (crash,
+# leak, timeout and out-of-memory files) per target.
 #
 #   fuzz/run-all.sh [seconds-per-target]     (default 60)
 #
@@ -23,7 +24,10 @@ if [ -f "$build/CMakeCache.txt" ] && ! grep -q '^CMAKE_CXX_COMPILER:[A-Z]*=.*cla
     exit 2
 fi
 mkdir -p "$build"
-CC=clang CXX=clang++ cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTARVISK_BUILD_FUZZ=ON \
+# -O2: unoptimised, the sanitizers' and the coverage's checks cost several times more for each step,
+# and the targets ran four to seventeen times slower. NDEBUG stays off, so assertions still hold.
+CC=clang CXX=clang++ cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O2 -g" -DTARVISK_BUILD_FUZZ=ON \
     -DTARVISK_SANITIZE=ON -DTARVISK_BUILD_TESTS=OFF -DTARVISK_BUILD_BENCH=OFF >"$build/configure.log" 2>&1 ||
     { cat "$build/configure.log" >&2; exit 2; }
 
@@ -46,7 +50,7 @@ for dir in "$here"/*/; do
     targets+=("$name $fuzzer $seeder ${dict:--}")
 done
 
-declare -A executions findings
+declare -A executions findings spent
 anyFindings=0
 for t in "${targets[@]}"; do
     read -r name fuzzer seeder dict <<<"$t"
@@ -77,6 +81,7 @@ for t in "${targets[@]}"; do
     extra=()
     [ "$dict" != - ] && extra+=("-dict=$dict")
     total=0
+    start=$SECONDS
     end=$((SECONDS + seconds))
     runs=0
     : >"$out/fuzz.log"
@@ -100,15 +105,20 @@ for t in "${targets[@]}"; do
     count=$(find "$out/findings" -maxdepth 1 -type f \( -name 'crash-*' -o -name 'leak-*' -o -name 'timeout-*' \
         -o -name 'oom-*' \) | wc -l)
     executions[$name]=$total
+    spent[$name]=$((SECONDS - start))
     findings[$name]=$count
     [ "$count" -gt 0 ] && anyFindings=1
 done
 
 echo
-printf '%-14s %14s %9s\n' target executions findings
+printf '%-14s %14s %9s %9s\n' target executions 'per s' findings
 for t in "${targets[@]}"; do
     read -r name _ <<<"$t"
-    printf '%-14s %14s %9s\n' "$name" "${executions[$name]}" "${findings[$name]}"
+    rate=-
+    if [ "${executions[$name]}" != - ] && [ "${spent[$name]:-0}" -gt 0 ]; then
+        rate=$((executions[$name] / spent[$name]))
+    fi
+    printf '%-14s %14s %9s %9s\n' "$name" "${executions[$name]}" "$rate" "${findings[$name]}"
 done
 echo "($seconds s per target; findings in $build/fuzz/<target>/findings/, logs in fuzz.log beside them)"
 exit "$anyFindings"

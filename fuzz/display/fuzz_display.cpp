@@ -10,10 +10,35 @@
 
 using tarvisk::MiniDisplay;
 
+namespace {
+
+// Whether every pixel has one of the two colours. Left out of the coverage instrumentation: it
+// guides nothing, and a traced and checked comparison for each of the 31248 pixels cost most of
+// a round (the image is Qt's, whole, and read only).
+__attribute__((no_sanitize("coverage", "address", "undefined"), noinline)) bool onlyColours(const QImage &image, QRgb a,
+                                                                                            QRgb b)
+{
+    const int width = image.width(), height = image.height();
+    for (int y = 0; y < height; ++y) {
+        const QRgb *line = reinterpret_cast<const QRgb *>(image.constScanLine(y));
+        bool other = false; // without an early exit the row is compared in vector steps
+        for (int x = 0; x < width; ++x)
+            other |= (line[x] != a) & (line[x] != b);
+        if (other)
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     fuzzdisplay::VariantDecoder decoder(data, size);
-    MiniDisplay display;
+    // One display for every round, reset to its state at load: a new surface each round cost more
+    // in page faults than the drawing itself.
+    static MiniDisplay display;
+    display.reset();
     const QRgb back = MiniDisplay::toRgb(MiniDisplay::BackColor);
     const QRgb black = MiniDisplay::toRgb(MiniDisplay::Black);
     for (int round = 0; round < 2; ++round) {
@@ -24,11 +49,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const QImage &image = display.image();
     if (image.width() != MiniDisplay::PixelWidth || image.height() != MiniDisplay::PixelHeight)
         std::abort();
-    for (int y = 0; y < image.height(); ++y) {
-        const QRgb *line = reinterpret_cast<const QRgb *>(image.constScanLine(y));
-        for (int x = 0; x < image.width(); ++x)
-            if (line[x] != back && line[x] != black)
-                std::abort();
-    }
+    if (!onlyColours(image, back, black))
+        std::abort();
     return 0;
 }

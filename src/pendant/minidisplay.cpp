@@ -116,6 +116,15 @@ QRgb MiniDisplay::toRgb(uint32_t color)
 void MiniDisplay::SetLCD(const Variant &)
 {}
 
+void MiniDisplay::reset()
+{
+    m_image.fill(toRgb(BackColor));
+    m_pen = SystemTextColor;
+    m_fill = Black;
+    m_fillSolid = false;
+    ++m_changeCount;
+}
+
 void MiniDisplay::DrawDisplay(const Variant &data)
 {
     m_touched = false;

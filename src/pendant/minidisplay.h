@@ -53,6 +53,10 @@ public:
     void DrawDisplay(const Variant &data);
     // Accepts any value and has no effect; the display is drawn through DrawDisplay only.
     void SetLCD(const Variant &data);
+    // Back to the state at load: unlit all over, the initial pen, fill and fill style. The
+    // windows never call it (their display keeps what is drawn for as long as they exist); it lets
+    // the fuzz target reuse one display without allocating a surface every round.
+    void reset();
 
     // The surface inside the border, PixelWidth × PixelHeight, format RGB32.
     const QImage &image() const { return m_image; }

@@ -2,6 +2,7 @@
 
 #include <QStringDecoder>
 
+#include <algorithm>
 #include <limits>
 
 namespace tarvisk::initext {
@@ -55,9 +56,13 @@ const QByteArray kBom = QByteArrayLiteral("\xEF\xBB\xBF");
 // default conversion drops it, and a name or value written with one could then not be found.
 QString decodeUtf8(const char *bytes, qsizetype size)
 {
+    const QByteArrayView view(bytes, size);
+    // Names and values are mostly plain ASCII, which needs no decoder.
+    if (std::all_of(view.begin(), view.end(), [](char c) { return uchar(c) < 0x80; }))
+        return QString::fromLatin1(view);
     QStringDecoder decoder(QStringDecoder::Utf8,
                            QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
-    return decoder.decode(QByteArrayView(bytes, size));
+    return decoder.decode(view);
 }
 
 // Trims blanks off [*b, *e) in data.
@@ -131,6 +136,7 @@ Document parse(const QByteArray &data)
     const qsizetype firstNewline = d.indexOf('\n');
     if (firstNewline > 0 && d[firstNewline - 1] == '\r')
         doc.lineEnding = "\r\n";
+    doc.lines.reserve(d.count('\n') + 1);
     // The mark that editors put before the first line belongs to no line.
     qsizetype pos = d.startsWith(kBom) ? kBom.size() : 0;
     while (pos < d.size()) {

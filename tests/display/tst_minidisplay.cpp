@@ -44,6 +44,17 @@ private slots:
         QCOMPARE(d.fillColor(), MiniDisplay::Black);
         QVERIFY(!d.fillSolid());
         QCOMPARE(MiniDisplay::outerRect(), QRect(9, 92, 254, 126));
+
+        // reset() gives back exactly this state: the same inverted text comes out the same.
+        const Variant probe = list({text("X", 0, 0, 0, 1)});
+        MiniDisplay fresh(&m_font), reused(&m_font);
+        fresh.DrawDisplay(probe);
+        reused.DrawDisplay(list({fill(15), pen(0), box(0, 0, 125, 61)}));
+        reused.reset();
+        QCOMPARE(mismatches(reused.image(), reused.image().rect(), Back), 0);
+        reused.DrawDisplay(probe);
+        QCOMPARE(reused.image(), fresh.image());
+        QVERIFY(!reused.fillSolid());
     }
 
     // "AB" at (8, 16) on a solid black fill: the cell (8, 16)-(24, 24) exactly, glyphs over it.

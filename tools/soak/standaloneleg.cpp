@@ -67,8 +67,9 @@ private:
     bool m_helloSeen = false;
     bool m_enabledSeen = false;
     bool m_closeSeen = false;
-    bool m_synced = false;  // the first key state came
-    bool m_closing = false; // the window was asked to close
+    std::optional<quint32> m_session; // of the pendant's one opening
+    bool m_synced = false;            // the first key state came
+    bool m_closing = false;           // the window was asked to close
     QByteArray m_stateBeforeClose;
     QSet<quint32> m_pendingPings;
     qint64 m_lastDatagramMs = -1;
@@ -451,6 +452,15 @@ void StandaloneLeg::handle(const Datagram &d)
         m_pendantSequence.add(*d.sequence);
     if (m_closeSeen)
         mismatch(QStringLiteral("a %1 after the close").arg(linkwire::kindName(d.kind)));
+    if (!d.session)
+        mismatch(QStringLiteral("a %1 without a session id").arg(linkwire::kindName(d.kind)));
+    else if (!m_session)
+        m_session = d.session;
+    else if (d.session != m_session)
+        mismatch(QStringLiteral("a %1 of session %2 in session %3")
+                     .arg(linkwire::kindName(d.kind))
+                     .arg(*d.session)
+                     .arg(*m_session));
 
     switch (d.kind) {
     case Kind::Hello:
@@ -509,11 +519,21 @@ void StandaloneLeg::handle(const Datagram &d)
         else
             count(QStringLiteral("ping replies"));
         break;
+    case Kind::Ping: {
+        // The pendant heard nothing for a second; a controller answers.
+        Datagram pong;
+        pong.kind = Kind::Pong;
+        pong.replyTo = d.sequence;
+        m_socket.writeDatagram(linkwire::encode(pong), QHostAddress::LocalHost, m_pendantPort);
+        count(QStringLiteral("pings of the pendant"));
+        break;
+    }
     case Kind::Close:
         m_closeSeen = true;
         break;
     case Kind::Message:
-        mismatch(QStringLiteral("a controller message from the pendant"));
+    case Kind::Pong:
+        mismatch(QStringLiteral("a controller's %1 from the pendant").arg(linkwire::kindName(d.kind)));
         break;
     }
 }

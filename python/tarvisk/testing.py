@@ -14,7 +14,7 @@ from xml.sax.saxutils import escape
 
 from .bus import Connection
 from .errors import ProviderNotFound, TarviskError
-from .linkwire import MalformedDatagram, decode, message
+from .linkwire import MalformedDatagram, decode, encode, message
 from .provider import PROVIDER_IFACE, ROOT_PATH, SERVICE, Provider
 
 __all__ = ["PrivateBus", "ProviderProcess", "StandalonePendant", "find_tarvisk"]
@@ -183,6 +183,9 @@ class StandalonePendant:
                 raise TarviskError(f"the pendant sent a malformed datagram ({e}): {data.hex()}") from e
             self.peer = sender
             self.datagrams.append(datagram)
+            if datagram.get("k") == "ping":
+                # As a controller of protocol 2 does; the pendant then shows nothing wrong.
+                self.socket.sendto(encode({"k": "pong", "re": datagram.get("s")}), sender)
             if predicate(datagram):
                 return datagram
 

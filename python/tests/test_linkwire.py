@@ -24,12 +24,13 @@ EXAMPLES = examples()
 
 
 def test_controller_messages_encode_as_documented():
-    assert message(0, None, 41) == EXAMPLES["msg-ping"]
+    assert message(0, None, 41) == EXAMPLES["msg-check"]
     assert message(256, 500, 42) == EXAMPLES["msg-beep"]
     assert message(257, [1, 2], 43) == EXAMPLES["msg-led"]
-    draw = [[17, 15], [49, [0, 0, 125, 61]], [16, 0], [32, ["READY", 2, 1, 0, 0]],
-            [48, [Single(0.5), Single(20.0), Single(125.5), Single(20.0)]]]
+    draw = [[16, 15], [17, 15], [49, [0, 0, 125, 61]], [16, 0], [32, ["READY", 2, 1, 0, 0]],
+            [48, [Single(0.5), Single(10.0), Single(125.0), Single(10.0)]]]
     assert message(259, draw, 44) == EXAMPLES["msg-draw"]
+    assert encode({"k": "pong", "re": 5}) == EXAMPLES["pong"]
 
 
 def test_every_type_decodes_with_its_width():

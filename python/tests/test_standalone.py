@@ -7,9 +7,11 @@ MODE_KEYS = (3, 4, 5)  # AUTO, MAN, TEACH
 
 def test_pendant_greets_enables_and_reports_keys(tarvisk_standalone):
     pendant = tarvisk_standalone
-    assert pendant.hello["ver"] == 1 and pendant.hello["n"] == "TPComm"
+    assert pendant.hello["ver"] == 2 and pendant.hello["n"] == "TPComm"
     enabled = pendant.receive(lambda d: d.get("k") == "set")
     assert (enabled["n"], enabled["v"]) == ("@Enabled", True)
+    # Every datagram of the opening carries its session id.
+    assert {d["sid"] for d in pendant.datagrams} == {pendant.hello["sid"]}
 
     # Once the keys are enabled the mode switch of the default mode is reported, then repeated.
     state = pendant.key_state(timeout=10)

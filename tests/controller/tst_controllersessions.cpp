@@ -5,6 +5,8 @@
 #include "virtualcontroller.h"
 
 #include "link/udplink.h"
+#include "support/keybits.h"
+#include "support/udppeer.h"
 
 #include <QNetworkDatagram>
 #include <QTest>
@@ -15,19 +17,12 @@
 
 using namespace tarvisk;
 using namespace tarvisk::controller;
+using namespace tarvisk::testing;
 using linkwire::Kind;
 
 namespace {
 
 constexpr int Generous = 5000; // ms; only an upper bound for something expected much sooner
-
-QByteArray bitmap(std::initializer_list<int> codes)
-{
-    QByteArray bits(8, '\0');
-    for (int code : codes)
-        bits[code / 8] = char(uint8_t(bits[code / 8]) | (1u << (code % 8)));
-    return bits;
-}
 
 // A controller on a free port of 127.0.0.1, its lines captured.
 struct ControllerUnderTest
@@ -107,10 +102,9 @@ private:
     QUdpSocket m_back;
 };
 
-// Datagrams of a pendant of protocol 1, from one socket.
+// Datagrams of a pendant of protocol 1 (no session id), from one socket.
 struct OldPendant
 {
-    OldPendant() { socket.bind(QHostAddress::LocalHost, 0); }
     void send(Kind kind, quint32 sequence, std::initializer_list<int> codes = {})
     {
         linkwire::Datagram d;
@@ -120,14 +114,14 @@ struct OldPendant
         d.version = 1;
         if (kind == Kind::Exec) {
             d.command = QStringLiteral("SetKeyState");
-            d.value = Variant(bitmap(codes));
+            d.value = Variant(bitmapOf(codes));
         } else if (kind == Kind::Set) {
             d.name = QStringLiteral("@Enabled");
             d.value = Variant(true);
         }
-        socket.writeDatagram(linkwire::encode(d), QHostAddress::LocalHost, controllerPort);
+        peer.send(d, controllerPort);
     }
-    QUdpSocket socket;
+    UdpPeer peer;
     quint16 controllerPort = 0;
 };
 
@@ -154,7 +148,7 @@ void TestControllerSessions::restartWhoseHelloIsLostIsHeard()
     Relay relay(c.controller->localPort());
     auto first = std::make_unique<UdpPendantLink>();
     first->Open(QStringLiteral("TPComm"), relay.options());
-    first->Execute(QStringLiteral("SetKeyState"), Variant(bitmap({14})));
+    first->Execute(QStringLiteral("SetKeyState"), Variant(bitmapOf({14})));
     QTRY_COMPARE_WITH_TIMEOUT(c.keyLines(), QStringList{QStringLiteral("TP_KEY_OK pressed")}, Generous);
     // Heartbeats carry the count far beyond what a new opening starts with.
     QTRY_VERIFY_WITH_TIMEOUT(c.controller->counters().heartbeats >= 10, Generous);
@@ -166,7 +160,7 @@ void TestControllerSessions::restartWhoseHelloIsLostIsHeard()
     UdpPendantLink second;
     second.Open(QStringLiteral("TPComm"), relay.options());
     second.GetVariable(QStringLiteral("@Enabled"), QString())->setValue(Variant(true));
-    second.Execute(QStringLiteral("SetKeyState"), Variant(bitmap({15})));
+    second.Execute(QStringLiteral("SetKeyState"), Variant(bitmapOf({15})));
     QTRY_COMPARE_WITH_TIMEOUT(c.keyLines().size(), 3, Generous);
     QCOMPARE(c.keyLines().mid(1), (QStringList{"TP_KEY_OK released", "TP_KEY_CANCEL pressed"}));
     QCOMPARE(c.lines().count(QStringLiteral("pendant connected")), 2);

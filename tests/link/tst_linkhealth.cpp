@@ -2,13 +2,13 @@
 // that never answers, and one that answers the pings.
 
 #include "link/udplink.h"
+#include "support/udppeer.h"
 
-#include <QNetworkDatagram>
 #include <QSignalSpy>
 #include <QTest>
-#include <QUdpSocket>
 
 using namespace tarvisk;
+using namespace tarvisk::testing;
 using linkwire::Kind;
 using State = LinkHealth::State;
 
@@ -30,48 +30,6 @@ QString optionsFor(quint16 port)
 {
     return QStringLiteral("TPClient, UDP=127.0.0.1:%1:127.0.0.1:0").arg(port);
 }
-
-// A controller's socket that records the pendant's datagrams and, when told to, answers each ping.
-class Peer : public QObject
-{
-public:
-    explicit Peer(quint16 port = 0)
-    {
-        m_bound = m_socket.bind(QHostAddress::LocalHost, port, QAbstractSocket::DontShareAddress);
-        connect(&m_socket, &QUdpSocket::readyRead, this, [this] {
-            while (m_socket.hasPendingDatagrams()) {
-                const QNetworkDatagram d = m_socket.receiveDatagram();
-                const linkwire::Decoded decoded = linkwire::decode(d.data());
-                if (decoded.status != linkwire::DecodeStatus::Ok)
-                    continue;
-                received.append(decoded.datagram);
-                if (answers && decoded.datagram.kind == Kind::Ping) {
-                    linkwire::Datagram pong;
-                    pong.kind = Kind::Pong;
-                    pong.replyTo = decoded.datagram.sequence;
-                    m_socket.writeDatagram(linkwire::encode(pong), d.senderAddress(), quint16(d.senderPort()));
-                }
-            }
-        });
-    }
-    bool bound() const { return m_bound; }
-    quint16 port() const { return m_socket.localPort(); }
-    void send(const linkwire::Datagram &d, quint16 toPort)
-    {
-        m_socket.writeDatagram(linkwire::encode(d), QHostAddress::LocalHost, toPort);
-    }
-    qsizetype count(Kind kind) const
-    {
-        return std::count_if(received.begin(), received.end(), [&](const auto &d) { return d.kind == kind; });
-    }
-
-    bool answers = false;
-    QList<linkwire::Datagram> received;
-
-private:
-    QUdpSocket m_socket;
-    bool m_bound = false;
-};
 
 } // namespace
 
@@ -118,7 +76,7 @@ void TestLinkHealth::closedPortMeansNoController()
 // counts the silence in whole seconds.
 void TestLinkHealth::silentControllerIsCountedInSeconds()
 {
-    Peer peer;
+    UdpPeer peer;
     QVERIFY(peer.bound());
     UdpPendantLink link;
     link.setTiming(Fast);
@@ -127,15 +85,15 @@ void TestLinkHealth::silentControllerIsCountedInSeconds()
     QCOMPARE(link.health()->text(), QString());
     QTRY_COMPARE_WITH_TIMEOUT(link.health()->state(), State::Silent, Generous);
     QCOMPARE(link.health()->text(), QStringLiteral("controller silent for 1 s"));
-    QTRY_VERIFY_WITH_TIMEOUT(peer.count(Kind::Ping) >= 3, Generous);
+    QTRY_VERIFY_WITH_TIMEOUT(peer.ofKind(Kind::Ping).size() >= 3, Generous);
     QTRY_COMPARE_WITH_TIMEOUT(link.health()->text(), QStringLiteral("controller silent for 2 s"), Generous);
     QVERIFY(link.health()->toolTip().contains(QStringLiteral("127.0.0.1:%1").arg(peer.port())));
     // Every ping belongs to this opening and counts on with the other datagrams.
-    for (const linkwire::Datagram &d : std::as_const(peer.received))
+    for (const linkwire::Datagram &d : peer.datagrams())
         QCOMPARE(d.session, std::optional<quint32>(link.sessionId()));
 
     // An answer ends the silence at once; while the answers come, nothing changes.
-    peer.answers = true;
+    peer.answersPings = true;
     QTRY_COMPARE_WITH_TIMEOUT(link.health()->state(), State::Answering, Generous);
     QCOMPARE(link.health()->text(), QString());
     QSignalSpy changed(link.health(), &LinkHealth::changed);
@@ -145,7 +103,7 @@ void TestLinkHealth::silentControllerIsCountedInSeconds()
     QVERIFY(link.counters().pongsReceived >= 4);
 
     // Silent again once the answers stop.
-    peer.answers = false;
+    peer.answersPings = false;
     QTRY_COMPARE_WITH_TIMEOUT(link.health()->state(), State::Silent, Generous);
 }
 
@@ -159,19 +117,15 @@ void TestLinkHealth::controllerThatStartsAndStops()
     link.Open(QStringLiteral("TPComm"), optionsFor(port));
     QTRY_COMPARE_WITH_TIMEOUT(link.health()->state(), State::NoController, Generous);
     {
-        Peer peer(port);
+        UdpPeer peer(QHostAddress::LocalHost, port);
         QVERIFY(peer.bound());
-        peer.answers = true;
+        peer.answersPings = true;
         QTRY_COMPARE_WITH_TIMEOUT(link.health()->state(), State::Answering, Generous);
         // The controller's messages reach the windows: the bounces before did not stop the reads.
         int raised = 0;
         connect(&link, &IPendantLink::OnMessage, this, [&](ILinkMessage &, qint32) { ++raised; });
-        linkwire::Datagram msg;
-        msg.kind = Kind::Message;
-        msg.number = 256;
-        msg.value = Variant(int32_t(5));
         for (int i = 0; i < 3; ++i)
-            peer.send(msg, link.localPort());
+            peer.sendMessage(256, Variant(int32_t(5)), link.localPort());
         QTRY_COMPARE_WITH_TIMEOUT(raised, 3, Generous);
     }
     QTRY_COMPARE_WITH_TIMEOUT(link.health()->state(), State::NoController, Generous);

@@ -40,6 +40,14 @@ void UdpPeer::collect()
     while (m_socket.hasPendingDatagrams()) {
         const QNetworkDatagram d = m_socket.receiveDatagram();
         received.append({d.data(), linkwire::decode(d.data()), quint16(d.senderPort())});
+        const linkwire::Decoded &decoded = received.last().decoded;
+        if (answersPings && decoded.status == linkwire::DecodeStatus::Ok &&
+            decoded.datagram.kind == linkwire::Kind::Ping) {
+            linkwire::Datagram pong;
+            pong.kind = linkwire::Kind::Pong;
+            pong.replyTo = decoded.datagram.sequence;
+            m_socket.writeDatagram(linkwire::encode(pong), d.senderAddress(), quint16(d.senderPort()));
+        }
     }
 }
 

@@ -49,6 +49,8 @@ public:
     QUdpSocket &socket() { return m_socket; }
 
     QList<Received> received;
+    // As a controller of protocol 2: every ping that arrives is answered with a pong.
+    bool answersPings = false;
 
 private:
     QUdpSocket m_socket;

@@ -38,7 +38,8 @@ struct Line
     qsizetype contentEnd = 0; // before the line ending
     qsizetype next = 0;       // after the line ending
     Kind kind = Kind::Blank;
-    QString name;             // section or key name, blanks removed
+    qsizetype nameBegin = 0; // section or key name, blanks removed
+    qsizetype nameEnd = 0;
     qsizetype valueBegin = 0; // key lines: the value without the blanks around it
     qsizetype valueEnd = 0;
 };
@@ -54,11 +55,16 @@ const QByteArray kBom = QByteArrayLiteral("\xEF\xBB\xBF");
 
 // The text of a stretch of the file. A U+FEFF at its start stays, like any other character; the
 // default conversion drops it, and a name or value written with one could then not be found.
+bool isAscii(QByteArrayView bytes)
+{
+    return std::all_of(bytes.begin(), bytes.end(), [](char c) { return uchar(c) < 0x80; });
+}
+
 QString decodeUtf8(const char *bytes, qsizetype size)
 {
     const QByteArrayView view(bytes, size);
     // Names and values are mostly plain ASCII, which needs no decoder.
-    if (std::all_of(view.begin(), view.end(), [](char c) { return uchar(c) < 0x80; }))
+    if (isAscii(view))
         return QString::fromLatin1(view);
     QStringDecoder decoder(QStringDecoder::Utf8,
                            QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
@@ -106,7 +112,8 @@ Line parseLine(const QByteArray &data, qsizetype begin, qsizetype contentEnd, qs
         qsizetype nb = b + 1, ne = close;
         trimRange(data, &nb, &ne);
         line.kind = Line::Kind::Section;
-        line.name = decodeUtf8(data.constData() + nb, ne - nb);
+        line.nameBegin = nb;
+        line.nameEnd = ne;
         return line;
     }
     const qsizetype eq = data.indexOf('=', b);
@@ -121,22 +128,31 @@ Line parseLine(const QByteArray &data, qsizetype begin, qsizetype contentEnd, qs
         return line;
     }
     line.kind = Line::Kind::Key;
-    line.name = decodeUtf8(data.constData() + kb, ke - kb);
+    line.nameBegin = kb;
+    line.nameEnd = ke;
     line.valueBegin = eq + 1;
     line.valueEnd = e;
     trimRange(data, &line.valueBegin, &line.valueEnd);
     return line;
 }
 
-Document parse(const QByteArray &data)
+QString nameOf(const QByteArray &data, const Line &line)
 {
-    Document doc;
-    doc.data = data;
-    const QByteArray &d = doc.data;
-    const qsizetype firstNewline = d.indexOf('\n');
-    if (firstNewline > 0 && d[firstNewline - 1] == '\r')
-        doc.lineEnding = "\r\n";
-    doc.lines.reserve(d.count('\n') + 1);
+    return decodeUtf8(data.constData() + line.nameBegin, line.nameEnd - line.nameBegin);
+}
+
+// Whether a line's name is `name`, regardless of case; an ASCII name is compared as it is.
+bool nameIs(const QByteArray &data, const Line &line, QStringView name)
+{
+    const QByteArrayView bytes(data.constData() + line.nameBegin, line.nameEnd - line.nameBegin);
+    if (isAscii(bytes))
+        return QLatin1StringView(bytes).compare(name, Qt::CaseInsensitive) == 0;
+    return nameOf(data, line).compare(name, Qt::CaseInsensitive) == 0;
+}
+
+// Calls visit with each line in file order until it returns false.
+template <typename Visit> void forEachLine(const QByteArray &d, Visit visit)
+{
     // The mark that editors put before the first line belongs to no line.
     qsizetype pos = d.startsWith(kBom) ? kBom.size() : 0;
     while (pos < d.size()) {
@@ -145,9 +161,24 @@ Document parse(const QByteArray &data)
         qsizetype contentEnd = nl < 0 ? d.size() : nl;
         if (contentEnd > pos && d[contentEnd - 1] == '\r')
             --contentEnd;
-        doc.lines.push_back(parseLine(d, pos, contentEnd, next));
+        if (!visit(parseLine(d, pos, contentEnd, next)))
+            return;
         pos = next;
     }
+}
+
+Document parse(const QByteArray &data)
+{
+    Document doc;
+    doc.data = data;
+    const qsizetype firstNewline = data.indexOf('\n');
+    if (firstNewline > 0 && data[firstNewline - 1] == '\r')
+        doc.lineEnding = "\r\n";
+    doc.lines.reserve(data.count('\n') + 1);
+    forEachLine(data, [&](Line &&line) {
+        doc.lines.push_back(std::move(line));
+        return true;
+    });
     return doc;
 }
 
@@ -162,7 +193,7 @@ std::optional<SectionRange> findSection(const Document &doc, QStringView name)
 {
     for (qsizetype i = 0; i < doc.lines.size(); ++i) {
         const Line &l = doc.lines[i];
-        if (l.kind != Line::Kind::Section || l.name.compare(name, Qt::CaseInsensitive) != 0)
+        if (l.kind != Line::Kind::Section || !nameIs(doc.data, l, name))
             continue;
         SectionRange r;
         r.header = i;
@@ -182,7 +213,7 @@ qsizetype findKey(const Document &doc, const SectionRange &section, QStringView 
 {
     for (qsizetype i = section.header + 1; i < section.end; ++i) {
         const Line &l = doc.lines[i];
-        if (l.kind == Line::Kind::Key && l.name.compare(name, Qt::CaseInsensitive) == 0)
+        if (l.kind == Line::Kind::Key && nameIs(doc.data, l, name))
             return i;
     }
     return -1;
@@ -223,38 +254,47 @@ QByteArray storedValue(const QString &value)
     return blanks || quoted ? '"' + v + '"' : v;
 }
 
-QString valueOf(const Document &doc, const Line &line)
+QString valueOf(const QByteArray &data, const Line &line)
 {
     qsizetype b = line.valueBegin, e = line.valueEnd;
-    if (e - b >= 2 && (doc.data[b] == '"' || doc.data[b] == '\'') && doc.data[e - 1] == doc.data[b]) {
+    if (e - b >= 2 && (data[b] == '"' || data[b] == '\'') && data[e - 1] == data[b]) {
         ++b;
         --e;
     }
-    return decodeUtf8(doc.data.constData() + b, e - b);
+    return decodeUtf8(data.constData() + b, e - b);
 }
 
 } // namespace
 
 std::optional<QString> value(const QByteArray &file, QStringView section, QStringView key)
 {
-    const Document doc = parse(file);
-    const auto range = findSection(doc, trimBlanks(section));
-    if (!range)
-        return std::nullopt;
-    const qsizetype i = findKey(doc, *range, trimBlanks(key));
-    if (i < 0)
-        return std::nullopt;
-    return valueOf(doc, doc.lines[i]);
+    // Read up to the key only: the keys of the first section of that name, up to the next header.
+    const QStringView sectionName = trimBlanks(section);
+    const QStringView keyName = trimBlanks(key);
+    bool inSection = false;
+    std::optional<QString> found;
+    forEachLine(file, [&](const Line &l) {
+        if (l.kind == Line::Kind::Section) {
+            if (inSection)
+                return false;
+            inSection = nameIs(file, l, sectionName);
+        } else if (inSection && l.kind == Line::Kind::Key && nameIs(file, l, keyName)) {
+            found = valueOf(file, l);
+            return false;
+        }
+        return true;
+    });
+    return found;
 }
 
 QStringList sectionNames(const QByteArray &file)
 {
     QStringList names;
-    const Document doc = parse(file);
-    for (const Line &l : doc.lines) {
-        if (l.kind == Line::Kind::Section && !l.name.isEmpty())
-            names << l.name;
-    }
+    forEachLine(file, [&](const Line &l) {
+        if (l.kind == Line::Kind::Section && l.nameEnd > l.nameBegin)
+            names << nameOf(file, l);
+        return true;
+    });
     return names;
 }
 
@@ -313,7 +353,7 @@ std::optional<QByteArray> withValue(const QByteArray &file, QStringView section,
     if (i >= 0) {
         // Only the value changes; the key's spelling and the spacing around "=" stay.
         const Line &l = doc.lines[i];
-        if (valueOf(doc, l) == value)
+        if (valueOf(file, l) == value)
             return file;
         return file.left(l.valueBegin) + newValue + file.mid(l.valueEnd);
     }

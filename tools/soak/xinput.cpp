@@ -79,8 +79,11 @@ uint32_t XInput::findWindow(const QString &title)
         std::free(a);
         if (!viewable)
             continue;
-        if (property(w, netWmName) == wanted || property(w, XCB_ATOM_WM_NAME) == wanted)
-            found = w;
+        // A standalone pendant adds the link's health after its caption: "CAPTION (no controller at ...)".
+        for (const QByteArray &name : {property(w, netWmName), property(w, XCB_ATOM_WM_NAME)}) {
+            if (name == wanted || name.startsWith(wanted + " ("))
+                found = w;
+        }
     }
     std::free(tree);
     return found;

@@ -24,7 +24,8 @@ public:
     // Connects to $DISPLAY; false with a reason when there is no server or no XTest.
     bool open(QString *error);
 
-    // The viewable top-level window whose title is exactly `title`; 0 when there is none.
+    // The viewable top-level window whose title is `title`, or `title` followed by a bracketed note
+    // (the link health a standalone pendant shows); 0 when there is none.
     uint32_t findWindow(const QString &title);
     // The window's client area on the root window; false when the window is gone.
     bool windowRect(uint32_t window, QRect *rect);

@@ -36,7 +36,7 @@ Variant box(float x1, float y1, float x2, float y2)
 // Clears the screen the only way a sender can: a box filled with the background colour.
 QList<Variant> clearScreen()
 {
-    return {fill(15), pen(15), box(0, 0, 126, 62), pen(0)};
+    return {fill(15), pen(15), box(0, 0, 125, 61), pen(0)}; // a box covers both its corners
 }
 
 } // namespace

@@ -13,7 +13,6 @@
 #include <QFrame>
 #include <QKeyEvent>
 #include <QLabel>
-#include <QMouseEvent>
 #include <QPainter>
 #include <QPushButton>
 
@@ -211,7 +210,6 @@ void frmMiniTP::buildKeys()
             pal.setColor(QPalette::Button, colorFromBgr(unsigned(k.face)));
             key->setPalette(pal);
         }
-        key->installEventFilter(this);
         cmdHardKey[i] = key;
         addControl(key);
 
@@ -226,6 +224,7 @@ void frmMiniTP::buildKeys()
         addControl(twin);
 
         key->setText(QString(stored).replace(u'/', u'\n'));
+        declareKey(i);
     }
 
     for (int i = 0; i < 6; ++i) {
@@ -269,10 +268,46 @@ void frmMiniTP::buildSwitch()
         area->setObjectName(QStringLiteral("imgClickSwitch%1").arg(i));
         area->setGeometry(twipsRect(495 * i, 0, 495, 1215));
         area->setProperty("Tag", QString::fromLatin1(kSwitchKeys[i]));
-        area->installEventFilter(this);
         imgClickSwitch[i] = area;
         addControl(area);
+        KeyControl c;
+        c.widget = area;
+        c.kind = ControlKind::ModeSwitchArea;
+        c.keyName = QString::fromLatin1(kSwitchKeys[i]);
+        c.on.select = [this, i] {
+            try {
+                selectSwitch(i);
+            } catch (const ProvError &e) {
+                showErrorBox(e.number(), e.description());
+            }
+        };
+        input().declare(c);
     }
+}
+
+void frmMiniTP::declareKey(int i)
+{
+    QPushButton *key = cmdHardKey[i];
+    QCheckBox *twin = chkHardKey[i];
+    // A held key locks its twin; a latched twin holds its key and locks it.
+    auto settle = [key, twin](const KeyView &v) {
+        twin->setEnabled(!v.heldByHand);
+        twin->setChecked(v.latched);
+        key->setEnabled(!v.latched);
+    };
+    auto failed = [](const ProvError &e, bool) { showErrorBox(e.number(), e.description()); };
+    KeyControl push;
+    push.widget = key;
+    push.keyName = keyName(i);
+    push.on.look = [key](bool held) { key->setDown(held); };
+    push.on.settle = settle;
+    push.on.failed = failed;
+    input().declare(push);
+    KeyControl latch;
+    latch.widget = twin;
+    latch.kind = ControlKind::LatchTwin;
+    latch.keyName = keyName(i);
+    input().declare(latch);
 }
 
 void frmMiniTP::buildIndicators()
@@ -304,6 +339,9 @@ void frmMiniTP::buildIndicators()
     imgBeep->hide();
     connect(m_beeper, &Beeper::shownChanged, imgBeep, &QWidget::setVisible);
     addControl(imgBeep);
+
+    // Below the power lamp, beside the mode switch: no key of the layout lies there.
+    createEnablingSwitch(this, QRect(2520, 630, 1200, 405), QStringLiteral("MP_KEY_DEAD"));
 }
 
 void frmMiniTP::buildDisplay()
@@ -346,11 +384,9 @@ void frmMiniTP::tmrFirstConn_Timer()
     enableKeys();
 }
 
-int32_t frmMiniTP::keyCode(int index) const
+const KeyTable *frmMiniTP::keyTable() const
 {
-    if (!g_MPKeyTable)
-        raiseError(ErrObjectNotSet);
-    return g_MPKeyTable->Item(keyName(index));
+    return g_MPKeyTable.get();
 }
 
 bool frmMiniTP::selectSwitch(int position)
@@ -361,18 +397,6 @@ bool frmMiniTP::selectSwitch(int position)
 void frmMiniTP::selectSwitchPosition(int position)
 {
     selectSwitch(position);
-}
-
-void frmMiniTP::cmdHardKey_MouseDown(int index)
-{
-    keys().press(keyCode(index));
-    chkHardKey[index]->setEnabled(false);
-}
-
-void frmMiniTP::cmdHardKey_MouseUp(int index)
-{
-    keys().release(keyCode(index));
-    chkHardKey[index]->setEnabled(true);
 }
 
 void frmMiniTP::SetLED(Variant &vntVal)
@@ -431,21 +455,10 @@ bool frmMiniTP::dispatchLinkMessage(int32_t number, Variant &value)
     }
 }
 
-void frmMiniTP::letGoOfControls(const QList<int32_t> &codes)
-{
-    for (int i = 0; i < kKeyCount; ++i) {
-        if (cmdHardKey[i]->isDown() && g_MPKeyTable && g_MPKeyTable->contains(keyName(i)) &&
-            codes.contains(keyCode(i))) {
-            cmdHardKey[i]->setDown(false);
-            chkHardKey[i]->setEnabled(true);
-        }
-    }
-}
-
 void frmMiniTP::showLatchView(bool shown)
 {
     if (shown)
-        releaseHeldKeys(); // a push key hidden while pressed never sees its release
+        letGo(WayOut::LatchView); // a push key hidden while pressed never sees its release
     m_latchView = shown;
     for (int i = 0; i < kKeyCount; ++i) {
         cmdHardKey[i]->setVisible(!shown);
@@ -486,54 +499,6 @@ bool frmMiniTP::event(QEvent *event)
     if (event->type() == QEvent::WindowDeactivate && isLoaded())
         showLatchView(false);
     return PendantWindowBase::event(event);
-}
-
-bool frmMiniTP::eventFilter(QObject *watched, QEvent *event)
-{
-    const auto type = event->type();
-    if (type != QEvent::MouseButtonPress && type != QEvent::MouseButtonRelease && type != QEvent::MouseButtonDblClick)
-        return false;
-    auto *e = static_cast<QMouseEvent *>(event);
-    // Filters see the presses of disabled and just hidden controls too; those take none.
-    if (type == QEvent::MouseButtonRelease ? !takesRelease(watched) : !takesPress(watched))
-        return true;
-
-    for (int i = 0; i < 3; ++i) {
-        if (watched != imgClickSwitch[i])
-            continue;
-        if (e->button() != Qt::LeftButton)
-            return true;
-        if (type == QEvent::MouseButtonRelease) {
-            const bool inside = imgClickSwitch[i]->rect().contains(e->position().toPoint());
-            if (inside && m_pressedSwitchArea == i) {
-                try {
-                    selectSwitch(i);
-                } catch (const ProvError &ex) {
-                    showErrorBox(ex.number(), ex.description());
-                }
-            }
-            m_pressedSwitchArea = -1;
-        } else {
-            m_pressedSwitchArea = i;
-        }
-        return true;
-    }
-
-    const auto it = std::find(cmdHardKey.begin(), cmdHardKey.end(), watched);
-    if (it == cmdHardKey.end() || e->button() != Qt::LeftButton)
-        return false;
-    const int index = int(it - cmdHardKey.begin());
-    try {
-        // A double click is the second press of the pair; its release follows as usual.
-        if (type == QEvent::MouseButtonRelease)
-            cmdHardKey_MouseUp(index);
-        else
-            cmdHardKey_MouseDown(index);
-    } catch (const ProvError &ex) {
-        showErrorBox(ex.number(), ex.description());
-    }
-    // The button goes on to show its own pressed look.
-    return false;
 }
 
 } // namespace tarvisk

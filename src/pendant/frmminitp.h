@@ -18,8 +18,9 @@ namespace tarvisk {
 // replaces it while Ctrl is held (the latch view), the three-position mode switch, three
 // white/green LEDs, the beeper icon and the graphic display.
 //
-// The twins have no behaviour of their own: a click toggles one and nothing is reported.
-// Unloading never closes the process's link, also in a standalone run.
+// A twin latches its key as the old pendant's twins do: checked, it holds the key and locks the
+// push key; unchecked, it lets go. Unloading never closes the process's link, also in a
+// standalone run.
 class frmMiniTP : public PendantWindowBase
 {
     Q_OBJECT
@@ -70,8 +71,8 @@ public:
 
 protected:
     void buildControls() override;
-    void letGoOfControls(const QList<int32_t> &codes) override;
     void enableKeys() override;
+    const KeyTable *keyTable() const override;
     void selectSwitchPosition(int position) override;
     bool dispatchLinkMessage(int32_t number, Variant &value) override;
     bool closesLinkOnUnload() const override { return false; }
@@ -80,7 +81,6 @@ protected:
     void tmrFirstConn_Timer() override;
 
     bool event(QEvent *event) override;
-    bool eventFilter(QObject *watched, QEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
     void keyReleaseEvent(QKeyEvent *event) override;
     void focusOutEvent(QFocusEvent *event) override;
@@ -91,9 +91,8 @@ private:
     void buildSwitch();
     void buildIndicators();
     void buildDisplay();
-    void cmdHardKey_MouseDown(int index);
-    void cmdHardKey_MouseUp(int index);
-    int32_t keyCode(int index) const;
+    // Declares key i and its twin on the input path.
+    void declareKey(int index);
     // Ctrl held: the twins instead of the keys.
     void showLatchView(bool shown);
 
@@ -113,7 +112,6 @@ private:
     quint64 m_paintedChanges = 0;
     bool m_bFirstKeyState = false;
     bool m_latchView = false;
-    int m_pressedSwitchArea = -1;
 };
 
 } // namespace tarvisk

@@ -14,7 +14,6 @@
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
-#include <QMouseEvent>
 #include <QPainter>
 #include <QPushButton>
 #include <QSlider>
@@ -145,7 +144,6 @@ void frmOldTP::buildKeys()
         key->setGeometry(place);
         key->setFont(keyFont);
         key->setFocusPolicy(Qt::NoFocus);
-        key->installEventFilter(this);
         cmdHardKey[i] = key;
         addControl(key);
 
@@ -158,9 +156,9 @@ void frmOldTP::buildKeys()
         twin->setFocusPolicy(Qt::NoFocus);
         twin->setProperty("Tag", m_keyNames[i]);
         twin->hide();
-        connect(twin, &QPushButton::clicked, this, [this, i](bool checked) { chkHardKey_Click(i, checked); });
         chkHardKey[i] = twin;
         addControl(twin);
+        declareKey(i);
     }
 
     for (int i = 0; i < 6; ++i) {
@@ -201,10 +199,45 @@ void frmOldTP::buildSwitch()
         area->setObjectName(QStringLiteral("imgClickSwitch%1").arg(i));
         area->setGeometry(twipsRect(495 * i, 0, 495, 1215));
         area->setProperty("Tag", QString::fromLatin1(kSwitchKeys[i]));
-        area->installEventFilter(this);
         imgClickSwitch[i] = area;
         addControl(area);
+        KeyControl c;
+        c.widget = area;
+        c.kind = ControlKind::ModeSwitchArea;
+        c.keyName = QString::fromLatin1(kSwitchKeys[i]);
+        c.on.select = [this, i] {
+            try {
+                selectSwitch(i);
+            } catch (const ProvError &e) {
+                showErrorBox(e.number(), e.description());
+            }
+        };
+        input().declare(c);
     }
+}
+
+void frmOldTP::declareKey(int i)
+{
+    QPushButton *key = cmdHardKey[i];
+    QPushButton *twin = chkHardKey[i];
+    // A held key locks its twin; a latched twin holds its key and locks it.
+    auto settle = [key, twin](const KeyView &v) {
+        twin->setEnabled(!v.heldByHand);
+        twin->setChecked(v.latched);
+        key->setEnabled(!v.latched);
+    };
+    KeyControl push;
+    push.widget = key;
+    push.keyName = m_keyNames[i];
+    push.on.look = [key](bool held) { key->setDown(held); };
+    push.on.settle = settle;
+    push.on.failed = [](const ProvError &e, bool) { showErrorBox(e.number(), e.description()); };
+    input().declare(push);
+    KeyControl latch;
+    latch.widget = twin;
+    latch.kind = ControlKind::LatchTwin;
+    latch.keyName = m_keyNames[i];
+    input().declare(latch);
 }
 
 void frmOldTP::buildIndicators()
@@ -229,6 +262,9 @@ void frmOldTP::buildIndicators()
     imgBeep->hide();
     connect(m_beeper, &Beeper::shownChanged, imgBeep, &QWidget::setVisible);
     addControl(imgBeep);
+
+    // The free corner of the cursor group, beside the jog slider (window twips 1455, 4770).
+    createEnablingSwitch(fraCursor, QRect(1395, 90, 510, 390), QStringLiteral("TP_KEY_DEAD"));
 }
 
 void frmOldTP::buildJog()
@@ -247,8 +283,20 @@ void frmOldTP::buildJog()
     // slider keeps its left edge, width and bottom, and starts below the title.
     const QRect place = twipsRect(30, 150, 555, 1050);
     sldJog->setGeometry(place.adjusted(0, std::max(0, fraJog->contentsRect().top() - place.top()), 0, 0));
-    sldJog->installEventFilter(this);
     addControl(sldJog);
+    KeyControl jog;
+    jog.widget = sldJog;
+    jog.kind = ControlKind::JogSlider;
+    jog.keyName = QStringLiteral("TP_KEY_JOG_UP");
+    jog.otherKeyName = QStringLiteral("TP_KEY_JOG_DOWN");
+    jog.on.jog = [this](int direction) { holdJog(direction); };
+    // A mouse press on the slider arms the repeat; the slider drags itself.
+    jog.on.pointer = [this](const PointerEvent &e) {
+        if (e.type == QEvent::MouseButtonPress || e.type == QEvent::MouseButtonDblClick)
+            tmrJog->setEnabled(true);
+        return false;
+    };
+    input().declare(jog);
 
     tmrJog = new WindowTimer(this, kJogIntervalMs, false);
     connect(tmrJog, &WindowTimer::Timer, this, &frmOldTP::tmrJog_Timer);
@@ -261,6 +309,7 @@ void frmOldTP::buildJog()
     });
 }
 
+// Every key press on the window passes Form_KeyDown first, wherever the focus is.
 void frmOldTP::previewKeys(QWidget *root)
 {
     root->installEventFilter(this);
@@ -273,9 +322,9 @@ void frmOldTP::enableKeys()
     setEnabled(true);
 }
 
-int32_t frmOldTP::keyCode(int index) const
+const KeyTable *frmOldTP::keyTable() const
 {
-    return g_TPKeyTable->Item(m_keyNames[index]);
+    return g_TPKeyTable.get();
 }
 
 bool frmOldTP::selectSwitch(int position)
@@ -306,63 +355,9 @@ void frmOldTP::tmrFirstConn_Timer()
     setEnabled(true);
 }
 
-void frmOldTP::cmbState_Click()
-{
-    PendantWindowBase::cmbState_Click();
-    keepLatches();
-}
-
-void frmOldTP::keepLatches()
-{
-    // Enabling every control must not free a latched key or the twin of a held key.
-    for (int i = 0; i < kKeyCount; ++i) {
-        if (chkHardKey[i]->isChecked())
-            cmdHardKey[i]->setEnabled(false);
-        if (m_keyDown[i])
-            chkHardKey[i]->setEnabled(false);
-    }
-}
-
-void frmOldTP::cmdHardKey_MouseDown(int index)
-{
-    keys().press(keyCode(index));
-    m_keyDown[index] = true;
-    chkHardKey[index]->setEnabled(false);
-}
-
-void frmOldTP::cmdHardKey_MouseUp(int index)
-{
-    m_keyDown[index] = false;
-    keys().release(keyCode(index));
-    chkHardKey[index]->setEnabled(true);
-}
-
-void frmOldTP::chkHardKey_Click(int index, bool checked)
-{
-    try {
-        const int32_t code = g_TPKeyTable->Item(chkHardKey[index]->property("Tag").toString());
-        if (checked) {
-            keys().press(code, PendantKeys::Hold::Kept);
-            cmdHardKey[index]->setEnabled(false);
-        } else {
-            keys().release(code);
-            cmdHardKey[index]->setEnabled(true);
-        }
-    } catch (const ProvError &e) {
-        showErrorBox(e.number(), e.description());
-    }
-}
-
 void frmOldTP::letGoOfControls(const QList<int32_t> &codes)
 {
-    for (int i = 0; i < kKeyCount; ++i) {
-        if (cmdHardKey[i]->isDown() && g_TPKeyTable && g_TPKeyTable->contains(m_keyNames[i]) &&
-            codes.contains(keyCode(i))) {
-            cmdHardKey[i]->setDown(false);
-            chkHardKey[i]->setEnabled(true);
-        }
-    }
-    m_keyDown.fill(false);
+    Q_UNUSED(codes);
     if (sldJog->value() != 0 || sldJog->isSliderDown()) {
         tmrJog->setEnabled(false);
         m_inJogChange = true;
@@ -372,12 +367,28 @@ void frmOldTP::letGoOfControls(const QList<int32_t> &codes)
     }
 }
 
+void frmOldTP::holdJog(int direction)
+{
+    if (direction) {
+        // Held off centre by a key or a finger, as a hand on the thumb holds it.
+        m_inJogChange = true;
+        sldJog->setSliderDown(true);
+        sldJog->setValue(direction);
+        m_inJogChange = false;
+        tmrJog->setEnabled(true);
+    } else if (sldJog->isSliderDown()) {
+        sldJog->setSliderDown(false); // let go: the change springs it back and lets the jog key go
+    } else {
+        sldJog_Change();
+    }
+}
+
 void frmOldTP::showLatchView(bool twins)
 {
     if (!isLoaded())
         return;
     if (twins)
-        releaseHeldKeys(); // a push key hidden while pressed never sees its release
+        letGo(WayOut::LatchView); // a push key hidden while pressed never sees its release
     m_latchView = twins;
     for (int i = 0; i < kKeyCount; ++i) {
         cmdHardKey[i]->setVisible(!twins);
@@ -414,6 +425,7 @@ void frmOldTP::sldJog_Change()
 {
     if (m_inJogChange)
         return;
+    InputPath::Scope scope(input(), input().lastSourceOf(sldJog));
     m_inJogChange = true;
     sldJog->setValue(0);
     tmrJog_Timer();
@@ -422,6 +434,7 @@ void frmOldTP::sldJog_Change()
 
 void frmOldTP::tmrJog_Timer()
 {
+    InputPath::Scope scope(input(), input().lastSourceOf(sldJog));
     try {
         jogTick();
     } catch (const ProvError &e) {
@@ -466,60 +479,10 @@ bool frmOldTP::event(QEvent *event)
 
 bool frmOldTP::eventFilter(QObject *watched, QEvent *event)
 {
-    const auto type = event->type();
-    if (type == QEvent::KeyPress)
+    if (event->type() == QEvent::KeyPress)
         return Form_KeyDown(watched, static_cast<QKeyEvent *>(event));
-    if (type == QEvent::KeyRelease) {
+    if (event->type() == QEvent::KeyRelease)
         Form_KeyUp(static_cast<QKeyEvent *>(event));
-        return false;
-    }
-    if (type != QEvent::MouseButtonPress && type != QEvent::MouseButtonRelease && type != QEvent::MouseButtonDblClick)
-        return false;
-    auto *w = qobject_cast<QWidget *>(watched);
-    auto *e = static_cast<QMouseEvent *>(event);
-    if (!w || !w->isEnabled())
-        return false;
-    if (type == QEvent::MouseButtonRelease ? !takesRelease(watched) : !takesPress(watched))
-        return true;
-
-    if (watched == sldJog) {
-        if (type != QEvent::MouseButtonRelease)
-            tmrJog->setEnabled(true);
-        return false;
-    }
-
-    for (int i = 0; i < 3; ++i) {
-        if (watched != imgClickSwitch[i])
-            continue;
-        if (e->button() == Qt::LeftButton && type == QEvent::MouseButtonPress)
-            m_pressedSwitchArea = i;
-        if (e->button() == Qt::LeftButton && type == QEvent::MouseButtonRelease) {
-            const bool inside = imgClickSwitch[i]->rect().contains(e->position().toPoint());
-            if (inside && m_pressedSwitchArea == i) {
-                try {
-                    selectSwitch(i);
-                } catch (const ProvError &ex) {
-                    showErrorBox(ex.number(), ex.description());
-                }
-            }
-            m_pressedSwitchArea = -1;
-        }
-        return true;
-    }
-
-    const auto it = std::find(cmdHardKey.begin(), cmdHardKey.end(), watched);
-    if (it == cmdHardKey.end() || e->button() != Qt::LeftButton)
-        return false;
-    const int index = int(it - cmdHardKey.begin());
-    try {
-        // A double click's second press is a press like the first.
-        if (type == QEvent::MouseButtonRelease)
-            cmdHardKey_MouseUp(index);
-        else
-            cmdHardKey_MouseDown(index);
-    } catch (const ProvError &ex) {
-        showErrorBox(ex.number(), ex.description());
-    }
     return false;
 }
 

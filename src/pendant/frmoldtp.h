@@ -62,7 +62,7 @@ protected:
     void enableKeys() override;
     void selectSwitchPosition(int position) override;
     void tmrFirstConn_Timer() override;
-    void cmbState_Click() override;
+    const KeyTable *keyTable() const override;
     bool eventFilter(QObject *watched, QEvent *event) override;
     bool event(QEvent *event) override;
 
@@ -74,17 +74,16 @@ private:
     void buildJog();
     void previewKeys(QWidget *root);
 
-    void cmdHardKey_MouseDown(int index);
-    void cmdHardKey_MouseUp(int index);
-    void chkHardKey_Click(int index, bool checked);
+    // Declares key i and its twin on the input path.
+    void declareKey(int index);
     void showLatchView(bool twins);
     bool Form_KeyDown(QObject *watched, QKeyEvent *event);
     void Form_KeyUp(QKeyEvent *event);
     void sldJog_Change();
     void tmrJog_Timer();
     void jogTick();
-    void keepLatches();
-    int32_t keyCode(int index) const;
+    // The slider held off centre in a direction (-1 up, +1 down), or let go (0).
+    void holdJog(int direction);
 
     QGroupBox *fraMotor = nullptr;
     QGroupBox *fraRSel = nullptr;
@@ -95,8 +94,6 @@ private:
     std::array<QPushButton *, kKeyCount> cmdHardKey{};
     std::array<QPushButton *, kKeyCount> chkHardKey{};
     std::array<QString, kKeyCount> m_keyNames;
-    // Push keys held down with the mouse.
-    std::array<bool, kKeyCount> m_keyDown{};
     std::array<QLabel *, 6> lblBtn{};
     QCheckBox *chkLeavePress = nullptr;
     QWidget *picSwitch = nullptr;
@@ -109,7 +106,6 @@ private:
     Beeper *m_beeper = nullptr;
     bool m_latchView = false;
     bool m_inJogChange = false;
-    int m_pressedSwitchArea = -1;
 };
 
 } // namespace tarvisk

@@ -10,7 +10,6 @@
 
 #include <QComboBox>
 #include <QLabel>
-#include <QMouseEvent>
 #include <QPainter>
 
 namespace tarvisk {
@@ -52,30 +51,6 @@ const char *const kSwitchKeys[3] = {"TP_KEY_AUTO", "TP_KEY_MAN", "TP_KEY_TC"};
 constexpr unsigned kLedOff[2] = {0x4000, 0x808080};
 constexpr unsigned kLedOn[2] = {0x8000, 0xC000};
 
-int vbButton(Qt::MouseButton b)
-{
-    switch (b) {
-    case Qt::LeftButton:
-        return 1;
-    case Qt::RightButton:
-        return 2;
-    case Qt::MiddleButton:
-        return 4;
-    default:
-        return 0;
-    }
-}
-
-int vbButtons(Qt::MouseButtons b)
-{
-    return (b & Qt::LeftButton ? 1 : 0) | (b & Qt::RightButton ? 2 : 0) | (b & Qt::MiddleButton ? 4 : 0);
-}
-
-int vbShift(Qt::KeyboardModifiers m)
-{
-    return (m & Qt::ShiftModifier ? 1 : 0) | (m & Qt::ControlModifier ? 2 : 0) | (m & Qt::AltModifier ? 4 : 0);
-}
-
 } // namespace
 
 frmTP::frmTP(QWidget *parent)
@@ -100,8 +75,25 @@ void frmTP::buildControls()
     m_jogDial->setPictureFrame(picJogDial);
     connect(m_jogDial, &clsJogDial::Change, this, &frmTP::m_jogDial_Change);
     addControl(picJogDial);
+    KeyControl dial;
+    dial.widget = picJogDial;
+    dial.kind = ControlKind::JogDial;
+    dial.keyName = QStringLiteral("TP_KEY_JOG_UP");
+    dial.otherKeyName = QStringLiteral("TP_KEY_JOG_DOWN");
+    // A step from a key turns a little further than the dial's step, as a drag would.
+    dial.on.jog = [this](int direction) {
+        if (direction)
+            m_jogDial->turnBy(float(direction) * (m_jogDial->AngleStep() + 5));
+    };
+    dial.on.pointer = [this](const PointerEvent &e) {
+        m_jogDial->handleMouse(e.type, e.button, e.buttons, e.position);
+        return true;
+    };
+    input().declare(dial);
 
     buildKeys();
+    // Right of the dial, above the arrow keys: the place no key of the layout uses.
+    createEnablingSwitch(this, QRect(1125, 4815, 795, 420), QStringLiteral("TP_KEY_DEAD"))->setEnabled(false);
 
     for (int i = 0; i < 6; ++i) {
         auto *label = new QLabel(QString::fromLatin1(kMoveLabels[i]).replace(u'/', QStringLiteral("\n")), this);
@@ -200,8 +192,36 @@ void frmTP::buildKeys()
             button->setPicture(QPixmap::fromImage(pictures::arrow(i - 20)));
         }
         m_keyButtons[i] = button;
-        box->installEventFilter(this);
         addControl(box);
+
+        KeyControl key;
+        key.widget = box;
+        key.keyName = m_keyNames[i];
+        key.on.look = [button](bool held) {
+            if (held)
+                button->MouseDown(1, 0, 0, 0);
+            else
+                button->MouseUp(1, 0, 0, 0);
+        };
+        key.on.failed = [](const ProvError &, bool press) {
+            debugPrint(press ? QStringLiteral("picHardKey_MouseDown of Form frmTP")
+                             : QStringLiteral("picHardKey_MouseUp of Form frmTP"));
+        };
+        // The key button sees the drag, and takes the double click as a second press.
+        key.on.pointer = [button](const PointerEvent &e) {
+            if (e.type == QEvent::MouseMove) {
+                if (e.buttons & Qt::LeftButton)
+                    button->MouseMove(1, 0, float(twips::fromPixelsX(e.position.x())),
+                                      float(twips::fromPixelsY(e.position.y())));
+                return true;
+            }
+            if (e.type == QEvent::MouseButtonDblClick) {
+                button->DblClick();
+                return true;
+            }
+            return false;
+        };
+        input().declare(key);
     }
 }
 
@@ -243,9 +263,20 @@ void frmTP::buildSwitch()
         area->setObjectName(QStringLiteral("imgClickSwitch%1").arg(i));
         area->setGeometry(twipsRect(495 * i, 0, 495, 1215));
         area->setProperty("Tag", QString::fromLatin1(kSwitchKeys[i]));
-        area->installEventFilter(this);
         imgClickSwitch[i] = area;
         addControl(area);
+        KeyControl c;
+        c.widget = area;
+        c.kind = ControlKind::ModeSwitchArea;
+        c.keyName = QString::fromLatin1(kSwitchKeys[i]);
+        c.on.select = [this, i] {
+            try {
+                selectSwitch(i);
+            } catch (const ProvError &e) {
+                showErrorBox(e.number(), e.description());
+            }
+        };
+        input().declare(c);
     }
 }
 
@@ -253,17 +284,18 @@ void frmTP::enableKeys()
 {
     for (QWidget *box : picHardKey)
         box->setEnabled(true);
+    enablingSwitch()->setEnabled(true);
+}
+
+const KeyTable *frmTP::keyTable() const
+{
+    return g_TPKeyTable.get();
 }
 
 void frmTP::Connect(int32_t lDefaultMode)
 {
     PendantWindowBase::Connect(lDefaultMode);
     picSwitch->setVisible(!g_IsPellino);
-}
-
-int32_t frmTP::keyCode(int index) const
-{
-    return g_TPKeyTable->Item(m_keyNames[index]);
 }
 
 bool frmTP::selectSwitch(int position)
@@ -276,36 +308,9 @@ void frmTP::selectSwitchPosition(int position)
     selectSwitch(position);
 }
 
-void frmTP::picHardKey_MouseDown(int index, Qt::MouseButton button, QPointF pos, Qt::KeyboardModifiers mods)
-{
-    m_keyButtons[index]->MouseDown(int16_t(vbButton(button)), int16_t(vbShift(mods)),
-                                   float(twips::fromPixelsX(pos.x())), float(twips::fromPixelsY(pos.y())));
-    keys().press(keyCode(index));
-}
-
-void frmTP::picHardKey_MouseMove(int index, Qt::MouseButtons buttons, QPointF pos, Qt::KeyboardModifiers mods)
-{
-    m_keyButtons[index]->MouseMove(int16_t(vbButtons(buttons)), int16_t(vbShift(mods)),
-                                   float(twips::fromPixelsX(pos.x())), float(twips::fromPixelsY(pos.y())));
-}
-
-void frmTP::picHardKey_MouseUp(int index, Qt::MouseButton button, QPointF pos, Qt::KeyboardModifiers mods)
-{
-    m_keyButtons[index]->MouseUp(int16_t(vbButton(button)), int16_t(vbShift(mods)), float(twips::fromPixelsX(pos.x())),
-                                 float(twips::fromPixelsY(pos.y())));
-    keys().release(keyCode(index));
-}
-
-void frmTP::letGoOfControls(const QList<int32_t> &codes)
-{
-    for (int i = 0; i < kKeyCount; ++i) {
-        if (g_TPKeyTable && g_TPKeyTable->contains(m_keyNames[i]) && codes.contains(keyCode(i)))
-            m_keyButtons[i]->Refresh();
-    }
-}
-
 void frmTP::m_jogDial_Change(float &value)
 {
+    InputPath::Scope scope(input(), InputSource::Mouse);
     try {
         keys().jogChange(value, g_TPKeyTable->Item(QStringLiteral("TP_KEY_JOG_DOWN")),
                          g_TPKeyTable->Item(QStringLiteral("TP_KEY_JOG_UP")));
@@ -324,73 +329,6 @@ void frmTP::SetBeep(Variant &value)
 {
     Load();
     m_beeper->SetBeep(value);
-}
-
-bool frmTP::eventFilter(QObject *watched, QEvent *event)
-{
-    const auto type = event->type();
-    if (type != QEvent::MouseButtonPress && type != QEvent::MouseButtonRelease && type != QEvent::MouseMove &&
-        type != QEvent::MouseButtonDblClick)
-        return false;
-    auto *e = static_cast<QMouseEvent *>(event);
-    // Filters see the mouse events of disabled widgets too; a disabled control takes none.
-    if (auto *w = qobject_cast<QWidget *>(watched); w && !w->isEnabled())
-        return true;
-    if ((type == QEvent::MouseButtonPress || type == QEvent::MouseButtonDblClick) && !takesPress(watched))
-        return true;
-    if (type == QEvent::MouseButtonRelease && !takesRelease(watched))
-        return true;
-
-    for (int i = 0; i < 3; ++i) {
-        if (watched != imgClickSwitch[i])
-            continue;
-        if (e->button() == Qt::LeftButton && type == QEvent::MouseButtonPress)
-            m_pressedSwitchArea = i;
-        if (e->button() == Qt::LeftButton && type == QEvent::MouseButtonRelease) {
-            const bool inside = imgClickSwitch[i]->rect().contains(e->position().toPoint());
-            if (inside && m_pressedSwitchArea == i) {
-                try {
-                    selectSwitch(i);
-                } catch (const ProvError &ex) {
-                    showErrorBox(ex.number(), ex.description());
-                }
-            }
-            m_pressedSwitchArea = -1;
-        }
-        return true;
-    }
-
-    const auto it = std::find(picHardKey.begin(), picHardKey.end(), watched);
-    if (it == picHardKey.end())
-        return false;
-    const int index = int(it - picHardKey.begin());
-    const char *handler = "picHardKey_MouseDown";
-    try {
-        switch (type) {
-        case QEvent::MouseButtonPress:
-            if (e->button() == Qt::LeftButton)
-                picHardKey_MouseDown(index, e->button(), e->position(), e->modifiers());
-            break;
-        case QEvent::MouseMove:
-            handler = "picHardKey_MouseMove";
-            if (e->buttons() & Qt::LeftButton)
-                picHardKey_MouseMove(index, e->buttons(), e->position(), e->modifiers());
-            break;
-        case QEvent::MouseButtonRelease:
-            handler = "picHardKey_MouseUp";
-            if (e->button() == Qt::LeftButton)
-                picHardKey_MouseUp(index, e->button(), e->position(), e->modifiers());
-            break;
-        default:
-            handler = "picHardKey_DblClick";
-            if (e->button() == Qt::LeftButton)
-                m_keyButtons[index]->DblClick();
-            break;
-        }
-    } catch (const ProvError &) {
-        debugPrint(QString::fromLatin1(handler) + QStringLiteral(" of Form frmTP"));
-    }
-    return true;
 }
 
 } // namespace tarvisk

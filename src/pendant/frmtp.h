@@ -52,17 +52,12 @@ protected:
     void buildControls() override;
     void enableKeys() override;
     void selectSwitchPosition(int position) override;
-    bool eventFilter(QObject *watched, QEvent *event) override;
-    void letGoOfControls(const QList<int32_t> &codes) override;
+    const KeyTable *keyTable() const override;
 
 private:
     void buildKeys();
     void buildSwitch();
-    void picHardKey_MouseDown(int index, Qt::MouseButton button, QPointF pos, Qt::KeyboardModifiers mods);
-    void picHardKey_MouseMove(int index, Qt::MouseButtons buttons, QPointF pos, Qt::KeyboardModifiers mods);
-    void picHardKey_MouseUp(int index, Qt::MouseButton button, QPointF pos, Qt::KeyboardModifiers mods);
     void m_jogDial_Change(float &value);
-    int32_t keyCode(int index) const;
 
     std::array<QWidget *, kKeyCount> picHardKey{};
     std::array<ButtonEx *, kKeyCount> m_keyButtons{};
@@ -77,7 +72,6 @@ private:
     clsJogDial *m_jogDial = nullptr;
     LedBank *m_leds = nullptr;
     Beeper *m_beeper = nullptr;
-    int m_pressedSwitchArea = -1;
 };
 
 } // namespace tarvisk

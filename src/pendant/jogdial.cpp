@@ -157,55 +157,75 @@ void clsJogDial::picFrame_MouseUp(int button, double, double)
         m_picFrame->update();
 }
 
+void clsJogDial::handleMouse(QEvent::Type type, Qt::MouseButton button, Qt::MouseButtons buttons, QPointF pixels)
+{
+    const double x = twips::fromPixelsX(pixels.x());
+    const double y = twips::fromPixelsY(pixels.y());
+    const char *handler = "picFrame_MouseDown";
+    try {
+        switch (type) {
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonDblClick:
+            picFrame_MouseDown(buttonOf(button), x, y);
+            break;
+        case QEvent::MouseMove:
+            handler = "picFrame_MouseMove";
+            picFrame_MouseMove(buttonsOf(buttons), x, y);
+            break;
+        case QEvent::MouseButtonRelease:
+            handler = "picFrame_MouseUp";
+            picFrame_MouseUp(buttonOf(button), x, y);
+            break;
+        default:
+            break;
+        }
+    } catch (const ProvError &) {
+        debugPrint(QString::fromLatin1(handler) + QStringLiteral(" of Class Module clsJogDial"));
+    }
+}
+
+void clsJogDial::turnBy(float value)
+{
+    float angle = m_currentAngle - value;
+    while (angle > 180)
+        angle -= 360;
+    while (angle <= -180)
+        angle += 360;
+    m_currentAngle = angle;
+    m_previousAngle = angle;
+    if (m_picFrame)
+        m_picFrame->update();
+    emit Change(value);
+}
+
 bool clsJogDial::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched != m_picFrame)
         return false;
-    const char *handler = nullptr;
-    const bool mouse = event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseButtonDblClick ||
-                       event->type() == QEvent::MouseMove || event->type() == QEvent::MouseButtonRelease;
-    if (mouse && !m_picFrame->isEnabled())
+    switch (event->type()) {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::MouseMove:
+    case QEvent::MouseButtonRelease: {
+        if (m_picFrame->isEnabled()) {
+            auto *e = static_cast<QMouseEvent *>(event);
+            handleMouse(event->type(), e->button(), e->buttons(), e->position());
+        }
         return true;
-    try {
-        switch (event->type()) {
-        case QEvent::MouseButtonPress:
-        case QEvent::MouseButtonDblClick: {
-            handler = "picFrame_MouseDown";
-            auto *e = static_cast<QMouseEvent *>(event);
-            picFrame_MouseDown(buttonOf(e->button()), twips::fromPixelsX(e->position().x()),
-                               twips::fromPixelsY(e->position().y()));
-            return true;
-        }
-        case QEvent::MouseMove: {
-            handler = "picFrame_MouseMove";
-            auto *e = static_cast<QMouseEvent *>(event);
-            picFrame_MouseMove(buttonsOf(e->buttons()), twips::fromPixelsX(e->position().x()),
-                               twips::fromPixelsY(e->position().y()));
-            return true;
-        }
-        case QEvent::MouseButtonRelease: {
-            handler = "picFrame_MouseUp";
-            auto *e = static_cast<QMouseEvent *>(event);
-            picFrame_MouseUp(buttonOf(e->button()), twips::fromPixelsX(e->position().x()),
-                             twips::fromPixelsY(e->position().y()));
-            return true;
-        }
-        case QEvent::Paint: {
-            handler = "picFrame_Paint";
+    }
+    case QEvent::Paint:
+        try {
             QPainter p(m_picFrame);
             render(p);
-            return true;
+        } catch (const ProvError &) {
+            debugPrint(QStringLiteral("picFrame_Paint of Class Module clsJogDial"));
         }
-        case QEvent::Resize:
-            handler = "picFrame_Resize";
-            recomputeGeometry();
-            return false;
-        default:
-            return false;
-        }
-    } catch (const ProvError &) {
-        debugPrint(QString::fromLatin1(handler) + QStringLiteral(" of Class Module clsJogDial"));
         return true;
+    case QEvent::Resize:
+        recomputeGeometry();
+        return false;
+    default:
+        return false;
     }
 }
 

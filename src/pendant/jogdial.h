@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QEvent>
 #include <QObject>
 #include <QPointer>
 #include <QWidget>
@@ -51,6 +52,13 @@ public:
     void picFrame_MouseDown(int button, double x, double y);
     void picFrame_MouseMove(int button, double x, double y);
     void picFrame_MouseUp(int button, double x, double y);
+
+    // A mouse event in the box's pixels, as the box's own events are handled: errors go to the
+    // debugging output as the handler's name followed by " of Class Module clsJogDial".
+    void handleMouse(QEvent::Type type, Qt::MouseButton button, Qt::MouseButtons buttons, QPointF pixels);
+    // One step without a drag (a key, a script): the knob turns by `value` degrees (positive
+    // against the clock) and Change is raised with it.
+    void turnBy(float value);
 
     // Renders the dial as it would be painted now.
     void render(QPainter &p) const;

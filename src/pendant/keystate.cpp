@@ -91,6 +91,13 @@ void PendantKeys::press(int32_t code, Hold hold)
         sendBitmap();
     else
         sendKeyMessage(1, code);
+    reported(code, true);
+}
+
+void PendantKeys::reported(int32_t code, bool held)
+{
+    if (onReported)
+        onReported(code, held);
 }
 
 void PendantKeys::release(int32_t code)
@@ -105,6 +112,7 @@ void PendantKeys::release(int32_t code)
         sendKeyMessage(2, code);
         sendKeyMessage(3, code);
     }
+    reported(code, false);
 }
 
 bool PendantKeys::selectSwitch(int16_t position, int32_t key)
@@ -120,6 +128,7 @@ bool PendantKeys::selectSwitch(int16_t position, int32_t key)
         sendKeyMessage(1, key);
         sendKeyMessage(3, key);
     }
+    reported(key, true);
     return true;
 }
 
@@ -134,12 +143,14 @@ void PendantKeys::releaseHeld(std::initializer_list<int32_t> codes)
     if (g_Standalone) {
         if (!held.isEmpty())
             sendBitmap();
-        return;
+    } else {
+        for (int32_t code : held) {
+            sendKeyMessage(2, code);
+            sendKeyMessage(3, code);
+        }
     }
-    for (int32_t code : held) {
-        sendKeyMessage(2, code);
-        sendKeyMessage(3, code);
-    }
+    for (int32_t code : held)
+        reported(code, false);
 }
 
 void PendantKeys::jogChange(float value, int32_t downCode, int32_t upCode)

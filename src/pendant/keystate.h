@@ -87,7 +87,13 @@ public:
     // Message number with (code, in-process flag).
     void sendKeyMessage(int32_t number, int32_t code);
 
+    // Called after each key reported: a press (held true) or a release, a mode-switch position
+    // chosen (held true). Not called when the report failed.
+    std::function<void(int32_t code, bool held)> onReported;
+
 private:
+    void reported(int32_t code, bool held);
+
     KeyStateModel m_model;
     QSet<int32_t> m_kept;
     QSet<int32_t> m_letGo; // released by releaseTransient, their own release still to come

@@ -4,12 +4,15 @@
 #include "common/twips.h"
 #include "link/linkhealth.h"
 #include "link/pendantlink.h"
+#include "pendant/inputpaint.h"
+#include "pendant/paintbox.h"
 #include "provider/provstate.h"
 #include "provider/startup.h"
 
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QPainter>
 
 namespace tarvisk {
 
@@ -18,12 +21,16 @@ PendantWindowBase::PendantWindowBase(const QString &formName, QWidget *parent)
     , m_formName(formName)
 {
     setAttribute(Qt::WA_QuitOnClose, true);
-    connect(qApp, &QCoreApplication::aboutToQuit, this, &PendantWindowBase::releaseHeldKeys);
+    m_input = new InputPath(this, m_keys, [this] { return keyTable(); });
+    connect(qApp, &QCoreApplication::aboutToQuit, this, [this] { letGo(WayOut::Quit); });
 }
 
 PendantWindowBase::~PendantWindowBase()
 {
     detachLink();
+    // The path reports through m_keys, which goes before the children do.
+    delete m_input;
+    m_input = nullptr;
 }
 
 QStringList PendantWindowBase::stateNames()
@@ -55,6 +62,7 @@ void PendantWindowBase::Load()
     connect(tmrFirstConn, &WindowTimer::Timer, this, &PendantWindowBase::tmrFirstConn_Timer);
     buildControls();
     m_caption = windowTitle();
+    m_input->attachSources(kind(), g_Standalone);
 }
 
 QComboBox *PendantWindowBase::createStateSelector(QWidget *parent, const QRect &g)
@@ -86,52 +94,63 @@ bool PendantWindowBase::chooseSwitch(int position, const KeyTable *table, const 
     return changed;
 }
 
-void PendantWindowBase::releaseHeldKeys()
+void PendantWindowBase::letGo(WayOut way)
 {
-    if (!m_loaded)
+    if (!m_loaded || !m_input)
         return;
+    m_input->letGo(way);
+    // What no declared control holds (the slider's repeating jog key) goes too.
     try {
         const QList<int32_t> released = m_keys.releaseTransient();
         if (!released.isEmpty())
             letGoOfControls(released);
     } catch (const ProvError &e) {
-        debugPrint(QStringLiteral("releaseHeldKeys of Form ") + m_formName + QStringLiteral(": ") + e.description());
+        debugPrint(QStringLiteral("letGo of Form ") + m_formName + QStringLiteral(": ") + e.description());
     }
 }
 
-bool PendantWindowBase::takesPress(const QObject *control)
+void PendantWindowBase::releaseHeldKeys()
 {
-    const auto *w = qobject_cast<const QWidget *>(control);
-    const bool takes = w ? w->isVisible() && w->isEnabled() : isVisible();
-    m_refusedPress = takes ? nullptr : control;
-    return takes;
+    letGo(WayOut::Disconnect);
 }
 
-bool PendantWindowBase::takesRelease(const QObject *control)
+QWidget *PendantWindowBase::createEnablingSwitch(QWidget *parent, const QRect &g, const QString &keyName)
 {
-    if (m_refusedPress != control)
-        return true;
-    m_refusedPress = nullptr;
-    return false;
+    auto *lamp = new PaintBox(parent, [this, keyName](QPainter &p, const QRect &r) {
+        paintEnablingSwitch(p, r, m_input->isHeld(keyName), m_enablingSwitch && m_enablingSwitch->isEnabled());
+    });
+    lamp->setObjectName(QStringLiteral("picEnable"));
+    lamp->setToolTip(QStringLiteral("Enabling switch: hold the right mouse button on the pendant, or Space"));
+    lamp->setGeometry(twipsRect(g.x(), g.y(), g.width(), g.height()));
+    m_enablingSwitch = lamp;
+    KeyControl c;
+    c.widget = lamp;
+    c.kind = ControlKind::EnablingSwitch;
+    c.keyName = keyName;
+    c.on.look = [lamp](bool) { lamp->update(); };
+    c.on.failed = [this](const ProvError &e, bool) { showErrorBox(e.number(), e.description()); };
+    m_input->declare(c);
+    addControl(lamp);
+    return lamp;
 }
 
 void PendantWindowBase::hideEvent(QHideEvent *event)
 {
-    releaseHeldKeys();
+    letGo(WayOut::Hide);
     QWidget::hideEvent(event);
 }
 
 void PendantWindowBase::changeEvent(QEvent *event)
 {
     if (event->type() == QEvent::ActivationChange && !isActiveWindow())
-        releaseHeldKeys();
+        letGo(WayOut::Deactivation);
     QWidget::changeEvent(event);
 }
 
 void PendantWindowBase::enableEveryControl(bool enabled)
 {
     if (!enabled)
-        releaseHeldKeys();
+        letGo(WayOut::Disable);
     for (const QPointer<QWidget> &c : std::as_const(m_controls)) {
         if (c)
             c->setEnabled(enabled);
@@ -140,6 +159,9 @@ void PendantWindowBase::enableEveryControl(bool enabled)
         t->setEnabled(enabled);
     if (cmbState)
         cmbState->setEnabled(true);
+    // Enabling every control must not free a latched key or the twin of a held one.
+    if (enabled && m_input)
+        m_input->resettle();
 }
 
 void PendantWindowBase::Connect(int32_t lDefaultMode)
@@ -313,9 +335,9 @@ void PendantWindowBase::onLinkMessage(ILinkMessage &message, qint32)
     }
 }
 
-void PendantWindowBase::unloadHandling()
+void PendantWindowBase::unloadHandling(WayOut way)
 {
-    releaseHeldKeys();
+    letGo(way);
     if (g_Standalone && closesLinkOnUnload()) {
         detachLink();
         m_keys.m_TPComm.reset();
@@ -326,7 +348,7 @@ void PendantWindowBase::unloadHandling()
 
 void PendantWindowBase::Unload()
 {
-    unloadHandling();
+    unloadHandling(WayOut::Unload);
     // An unloaded window's timers go with it, also while its destruction waits.
     for (WindowTimer *t : findChildren<WindowTimer *>())
         t->setEnabled(false);
@@ -342,7 +364,7 @@ void PendantWindowBase::closeEvent(QCloseEvent *event)
         event->ignore();
         return;
     }
-    unloadHandling();
+    unloadHandling(WayOut::Close);
     event->accept();
 }
 

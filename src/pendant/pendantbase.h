@@ -1,5 +1,6 @@
 #pragma once
 
+#include "pendant/inputpath.h"
 #include "pendant/keystate.h"
 #include "pendant/windowtimer.h"
 #include "provider/keytables.h"
@@ -36,11 +37,15 @@ public:
     Variant GetInprocEventKey() override;
     void setStateSelectorVisible(bool visible) override;
     bool isStateSelectorVisible() const override;
-    // Runs on every way out of a press whose release may never come: the window hidden,
-    // disabled, closed, unloaded, disconnected or deactivated, and the process quitting.
+    // The provider's way out, a disconnection: every hold is let go and reported, latches
+    // included, before "DISCONNECT" goes.
     void releaseHeldKeys() override;
 
     PendantKeys &keys() { return m_keys; }
+    // The one way in for key input; its sources start when the window loads.
+    InputPath &input() { return *m_input; }
+    // The enabling switch's lamp (key DEAD), or nullptr before the window loads.
+    QWidget *enablingSwitch() const { return m_enablingSwitch; }
     int32_t defaultMode() const { return m_defaultMode; }
     QComboBox *stateSelector() const { return cmbState; }
     WindowTimer *firstConnectionTimer() const { return tmrFirstConn; }
@@ -64,18 +69,19 @@ protected:
     // Hook for the window's own unload handling, after the link is dealt with.
     virtual void unloadControls() {}
 
-    // The window's part of releaseHeldKeys: the looks of the released keys, and any control that would
-    // press them again (a slider held off centre).
+    // The window's key table ("TP_KEY_" or "MP_KEY_" names), read at each lookup.
+    virtual const KeyTable *keyTable() const = 0;
+
+    // Lets go of what a way out ends (every way out of a press whose release may never come:
+    // the window hidden, disabled, closed, unloaded or deactivated, the latch view, the process
+    // quitting), reports the releases and resets the looks.
+    void letGo(WayOut way);
+    // The window's part of that: any control that would press a key again (a slider held off
+    // centre), given the codes let go that no declared control held.
     virtual void letGoOfControls(const QList<int32_t> &codes) { Q_UNUSED(codes); }
 
-    // Whether a mouse press on one of the window's controls may press a key: the control is shown
-    // and enabled. The X server queues a press before the window learns that it was hidden (by a
-    // client's "hide", the latch view) or disabled; taken then, it would hold a key that no
-    // release ever reaches.
-    bool takesPress(const QObject *control);
-    // False for the release that ends a press takesPress refused: it must not report a key that
-    // was never held.
-    bool takesRelease(const QObject *control);
+    // The enabling switch's lamp at its place, declared on the input path with the key name.
+    QWidget *createEnablingSwitch(QWidget *parent, const QRect &geometryTwips, const QString &keyName);
 
     // Switch selection of position p, whose key is named keyName in table; repaints the switch
     // picture. False when p is already chosen; a missing table fails with 91.
@@ -110,7 +116,7 @@ private:
     // The link's health in the title after the caption, and as the window's tool tip; nothing
     // when all is well, so the window then looks as without a link.
     void showLinkHealth();
-    void unloadHandling();
+    void unloadHandling(WayOut way);
 
     QString m_formName;
     bool m_loaded = false;
@@ -122,7 +128,8 @@ private:
     QMetaObject::Connection m_linkConnection;
     QMetaObject::Connection m_healthConnection;
     QString m_caption;                       // the title the window gave itself
-    const QObject *m_refusedPress = nullptr; // compared only, never used
+    InputPath *m_input = nullptr;
+    QWidget *m_enablingSwitch = nullptr;
 };
 
 } // namespace tarvisk

@@ -7,6 +7,10 @@ set(TARVISK_PENDANT_SOURCES
     jogdial.cpp jogdial.h
     pictures.cpp pictures.h
     paintbox.cpp paintbox.h
+    keymap.cpp keymap.h
+    inputpath.cpp inputpath.h
+    inputpaint.cpp inputpaint.h
+    mousesource.cpp keyboardsource.cpp touchsource.cpp
     pendantbase.cpp pendantbase.h
     frmtp.cpp frmtp.h
     pendants.cpp pendants.h)

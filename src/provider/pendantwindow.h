@@ -30,8 +30,8 @@ public:
     virtual bool isLoaded() const = 0;
     // Unload asked for by code: the window's unload handling runs and the window is hidden.
     virtual void Unload() = 0;
-    // Lets go of every key the user holds and reports each release, as a way out of a press whose
-    // release will never come; latched keys and the mode switch stay. Nothing for a window
+    // Lets go of every key held and reports each release, latched keys included, as a way out of
+    // a press whose release will never come; the mode switch stays. Nothing for a window
     // without keys.
     virtual void releaseHeldKeys() {}
 

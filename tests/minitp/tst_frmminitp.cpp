@@ -187,7 +187,9 @@ private slots:
         QVERIFY(window.hardKeyTwin(0)->isHidden());
     }
 
-    void twinsAreInert()
+    // The twins latch as the old pendant's do: a checked twin holds its key, and locks the push
+    // key, until it is clicked again; the latch outlives the latch view.
+    void twinsLatch()
     {
         frmMiniTP *w = connectHosted();
         QVERIFY(w);
@@ -197,8 +199,25 @@ private slots:
         QTest::mouseClick(twin, Qt::LeftButton);
         QVERIFY(twin->isChecked());
         QTest::keyRelease(w, Qt::Key_Control);
-        QVERIFY(drainQueue(*m_controller).isEmpty());
+        QList<Msg> msgs = drainQueue(*m_controller);
+        QCOMPARE(msgs.size(), 1);
+        QCOMPARE(msgs[0].number, 1);
+        QCOMPARE(msgs[0].value.toLong(), kOKCode);
+        QVERIFY(w->keys().model().isHeld(kOKCode));
+        QVERIFY(!w->hardKey(kOK)->isEnabled());
+        QVERIFY(w->input().isLatched(QStringLiteral("MP_KEY_OK")));
+
+        QTest::keyPress(w, Qt::Key_Control);
+        QTest::mouseClick(twin, Qt::LeftButton);
+        QTest::keyRelease(w, Qt::Key_Control);
+        QVERIFY(!twin->isChecked());
+        msgs = drainQueue(*m_controller);
+        QCOMPARE(msgs.size(), 2);
+        QCOMPARE(msgs[0].number, 2);
+        QCOMPARE(msgs[1].number, 3);
         QVERIFY(w->keys().model().heldKeys().isEmpty());
+        QVERIFY(w->hardKey(kOK)->isEnabled());
+        QVERIFY(!w->input().isLatched(QStringLiteral("MP_KEY_OK")));
     }
 
     void okReportsPressAndRelease_data()

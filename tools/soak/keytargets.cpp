@@ -5,6 +5,7 @@
 #include "provider/keytables.h"
 #include "provider/provstate.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QPushButton>
 
@@ -68,6 +69,22 @@ PendantLayout miniPendantLayout()
         KeyTarget t = target(&w, w.switchArea(p), name, g_MPKeyTable->Item(name));
         t.switchPosition = p;
         layout.switchAreas << t;
+    }
+    // The latch view: the twins in place of the keys, where a click latches the twin's key.
+    for (int i = 0; i < frmMiniTP::kKeyCount; ++i) {
+        w.hardKey(i)->hide();
+        w.hardKeyTwin(i)->show();
+    }
+    for (KeyTarget &t : layout.keys) {
+        for (const QPoint &p : std::as_const(t.points)) {
+            int32_t code = -1;
+            for (int i = 0; i < frmMiniTP::kKeyCount && code < 0; ++i) {
+                QWidget *hit = w.childAt(p);
+                if (hit && (hit == static_cast<QWidget *>(w.hardKeyTwin(i)) || w.hardKeyTwin(i)->isAncestorOf(hit)))
+                    code = g_MPKeyTable->Item(w.keyName(i));
+            }
+            t.latchCodes << code;
+        }
     }
     return layout;
 }

@@ -19,6 +19,8 @@ struct KeyTarget
     int switchPosition = -1; // 0 to 2 for the mode-switch areas
     // Points (window pixels) where the target itself, and nothing above it, takes the mouse.
     QList<QPoint> points;
+    // For each point, the key whose twin a click there latches in the latch view, or -1.
+    QList<int32_t> latchCodes;
 };
 
 struct PendantLayout

@@ -45,8 +45,9 @@ private:
     void pressKey();
     void releaseKey();
     void clickSwitch();
-    // Ctrl under a held key: the latch view replaces the keys and lets the held one go at once;
-    // clicks on the twins and the mouse's late release report nothing.
+    // Ctrl under a held key: the latch view replaces the keys and lets the held one go at once,
+    // and the mouse's late release reports nothing; a click on a twin latches its key or lets
+    // the latch go.
     void latchViewWhileHeld();
     void sendLed();
     void sendBeep();
@@ -77,6 +78,7 @@ private:
     bool m_watchGaps = false;
 
     const KeyTarget *m_held = nullptr; // the key the mouse holds
+    QSet<int32_t> m_latched;           // keys latched by their twins
     int32_t m_switchCode = -1;
 };
 
@@ -222,6 +224,7 @@ void StandaloneLeg::expectNow()
         codes << m_switchCode;
     if (m_held)
         codes << m_held->code;
+    codes << QList<int32_t>(m_latched.begin(), m_latched.end());
     m_tracker.expect(bitmapOf(codes));
 }
 
@@ -301,9 +304,19 @@ void StandaloneLeg::latchViewWhileHeld()
     settle(QStringLiteral("Ctrl under ") + key->name);
     releaseButton();
     for (int n = randomInt(0, 3); n > 0; --n) {
-        moveTo(pointIn(pick(m_layout.keys)));
+        const KeyTarget &target = pick(m_layout.keys);
+        const int at = randomInt(0, int(target.points.size()) - 1);
+        moveTo(toRoot(target.points[at]));
         pressButton();
         releaseButton();
+        const int32_t code = at < target.latchCodes.size() ? target.latchCodes[at] : -1;
+        if (code >= 0) {
+            if (!m_latched.remove(code))
+                m_latched.insert(code);
+            count(QStringLiteral("latch clicks"));
+        }
+        expectNow();
+        settle(QStringLiteral("a click in the latch view"));
     }
     m_x.keyUp(ctrl);
     m_x.sync();
@@ -579,7 +592,8 @@ QStringList StandaloneLeg::summary() const
     const quint64 lost = m_pendantSequence.missing();
     QStringList lines;
     lines << QStringLiteral("%1 s of input: %2 presses, %3 releases (%4 over another key, %5 outside the window), %6 "
-                            "switch clicks, %7 pointer moves, %8 Ctrl latch views under a held key")
+                            "switch clicks, %7 pointer moves, %8 Ctrl latch views under a held key, %9 twins "
+                            "latched or let go")
                  .arg(m_options.seconds)
                  .arg(counted(QStringLiteral("presses")))
                  .arg(counted(QStringLiteral("releases")))
@@ -587,7 +601,8 @@ QStringList StandaloneLeg::summary() const
                  .arg(counted(QStringLiteral("releases outside")))
                  .arg(counted(QStringLiteral("switch clicks")))
                  .arg(counted(QStringLiteral("pointer moves")))
-                 .arg(counted(QStringLiteral("latch views under a held key")));
+                 .arg(counted(QStringLiteral("latch views under a held key")))
+                 .arg(counted(QStringLiteral("latch clicks")));
     lines << QStringLiteral("%1 messages to the pendant: %2 LED, %3 beep, %4 display, %5 lcd, %6 pings (%7 answered)")
                  .arg(counted(QStringLiteral("messages sent")))
                  .arg(counted(QStringLiteral("LED messages")))

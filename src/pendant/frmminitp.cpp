@@ -168,6 +168,8 @@ unsigned frmMiniTP::ledColor(int index) const
 
 void frmMiniTP::buildControls()
 {
+    // The keys are enabled from the start and take presses before the first tick.
+    input().setReady(true);
     buildSwitch();
     buildDisplay();
     buildGroups();

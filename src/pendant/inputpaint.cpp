@@ -12,10 +12,11 @@ const QColor kLatchAmber(255, 160, 0);
 const QColor kTagBack(20, 20, 20, 215);
 const QColor kTagText(255, 214, 0);
 
-QFont tagFont()
+// Small controls (the old pendant's 20-pixel keys) get a smaller tag, so the caption shows.
+QFont tagFont(int controlHeight)
 {
     QFont f(QStringLiteral("Sans Serif"));
-    f.setPixelSize(9);
+    f.setPixelSize(qBound(7, controlHeight * 7 / 20, 9));
     f.setBold(true);
     return f;
 }
@@ -66,7 +67,6 @@ void paintLatch(QPainter &p, const QRect &r)
 void paintInputMarks(QPainter &p, const QList<InputMark> &marks, bool bindings)
 {
     p.save();
-    p.setFont(tagFont());
     for (const InputMark &m : marks) {
         if (m.latched)
             paintLatch(p, m.rect);
@@ -74,6 +74,7 @@ void paintInputMarks(QPainter &p, const QList<InputMark> &marks, bool bindings)
     if (bindings) {
         for (const InputMark &m : marks) {
             const QRect inner = m.rect.adjusted(1, 1, -1, -1);
+            p.setFont(tagFont(m.secondBinding.isEmpty() ? m.rect.height() : m.rect.width()));
             if (m.secondBinding.isEmpty()) {
                 paintTag(p, m.binding, inner, Qt::AlignRight | Qt::AlignBottom);
             } else {

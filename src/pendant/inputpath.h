@@ -142,8 +142,11 @@ public:
     QString enablingSwitchName() const { return m_enablingSwitch; }
     // Every key name the sources can reach on this window.
     QStringList keyNames() const;
-    // Whether a control takes a press now: shown and enabled.
+    // Whether a control takes a press now: the window is past its first connection tick, and the
+    // control is shown and enabled.
     bool takes(int index) const;
+    bool isReady() const { return m_ready; }
+    void setReady(bool ready) { m_ready = ready; }
 
     // The sources' way in. Names as in the key table, without regard to case. A press on a
     // push key or the enabling switch holds it; on a mode-switch position chooses it; on a jog
@@ -235,6 +238,7 @@ private:
     Keymap m_keymap;
     bool m_showBindings = false;
     bool m_touchActive = false;
+    bool m_ready = false;
     QWidget *m_overlay = nullptr;
 };
 

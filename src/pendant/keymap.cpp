@@ -182,6 +182,8 @@ QString Keymap::keyText(int qtKey)
         return QStringLiteral("Enter");
     case Qt::Key_Backspace:
         return QStringLiteral("Bksp");
+    case Qt::Key_PageDown:
+        return QStringLiteral("PgDn");
     default:
         return QKeySequence(qtKey).toString(QKeySequence::NativeText);
     }

@@ -178,6 +178,28 @@ private slots:
         QVERIFY(sent().isEmpty());
     }
 
+    void nothingCountsBeforeTheFirstTick()
+    {
+        g_Standalone = true;
+        g_TPComm = link;
+        ShowPendant(0, 0, false, false);
+        auto *tp = static_cast<frmTP *>(existingPendantWindow(PendantKind::Standard));
+        QVERIFY(QTest::qWaitForWindowExposed(tp));
+        keyDown(tp, Qt::Key_Return);
+        keyDown(tp, Qt::Key_F9);     // the switch's areas are enabled, yet the window waits
+        keyDown(tp, Qt::Key_PageUp); // and so does the dial
+        QTest::mouseClick(tp->switchArea(0), Qt::LeftButton);
+        QTest::mousePress(tp, Qt::RightButton, {}, QPoint(3, 200));
+        QTest::touchEvent(tp, touchScreen()).press(3, centreIn(tp, tp->hardKey(kOk)), tp);
+        QTest::touchEvent(tp, touchScreen()).release(3, centreIn(tp, tp->hardKey(kOk)), tp);
+        QVERIFY(sent().isEmpty());
+        QTest::mouseRelease(tp, Qt::RightButton, {}, QPoint(3, 200));
+        keyUp(tp, Qt::Key_Return);
+        emit tp->firstConnectionTimer()->Timer();
+        keyDown(tp, Qt::Key_Return);
+        QCOMPARE(sent(), QList<Codes>{{14}});
+    }
+
     void hostedWindowsTakeNoKeyboard()
     {
         QWidget *w = startHosted(0, controller);

@@ -6,6 +6,7 @@
 #include "provider/keytables.h"
 #include "provider/provstate.h"
 
+#include <QFile>
 #include <QSet>
 #include <QTest>
 
@@ -119,6 +120,35 @@ private slots:
         QVERIFY(warnings[0].startsWith(file + QStringLiteral(":13: unknown section")));
         QCOMPARE(mini.keyNameFor(Qt::Key_Z), QStringLiteral("MP_KEY_OK"));
         QCOMPARE(mini.keyNameFor(Qt::Key_Return), QString());
+    }
+
+    // The example in docs/input.md, run: the map it gives and the warning it shows.
+    void documentedExampleHolds()
+    {
+        QFile doc(qEnvironmentVariable("TARVISK_SOURCE_DIR") + QStringLiteral("/docs/input.md"));
+        QVERIFY(doc.open(QIODevice::ReadOnly | QIODevice::Text));
+        const QString text = QString::fromUtf8(doc.readAll());
+        const qsizetype ini = text.indexOf(QStringLiteral("```ini\n"));
+        QVERIFY(ini >= 0);
+        const qsizetype iniEnd = text.indexOf(QStringLiteral("```"), ini + 7);
+        const qsizetype shown = text.indexOf(QStringLiteral("```\n"), iniEnd + 3);
+        QVERIFY(shown >= 0);
+        const QString warning = text.mid(shown + 4, text.indexOf(u'\n', shown + 4) - shown - 4);
+
+        ConfigHome home;
+        const QString file = home.writeKeymap(text.mid(ini + 7, iniEnd - ini - 7).toUtf8());
+        QStringList warnings;
+        const Keymap map = Keymap::load(PendantKind::Standard, file, keyNamesOf(PendantKind::Standard), &warnings);
+        QCOMPARE(warnings, QStringList{QString(warning).replace(QStringLiteral("/home/me/.config"), home.path())});
+        QCOMPARE(map.keysFor(QStringLiteral("TP_KEY_OK")), QList<int>{Qt::Key_K});
+        QCOMPARE(map.keyNameFor(Qt::Key_Insert), QStringLiteral("TP_KEY_DEAD"));
+        QCOMPARE(map.keyNameFor(Qt::Key_Space), QString());
+        QVERIFY(map.keysFor(QStringLiteral("TP_KEY_CANCEL")).isEmpty());
+        const Keymap mini = Keymap::load(PendantKind::Mini, file, keyNamesOf(PendantKind::Mini), nullptr);
+        QCOMPARE(mini.keysFor(QStringLiteral("MP_KEY_OK")), (QList<int>{Qt::Key_Return, Qt::Key_Z}));
+        const Keymap old = Keymap::load(PendantKind::Old, file, keyNamesOf(PendantKind::Old), nullptr);
+        QCOMPARE(old.keyNameFor(Qt::Key_Home), QStringLiteral("TP_KEY_JOG_UP"));
+        QCOMPARE(old.keyNameFor(Qt::Key_PageUp), QString());
     }
 
     void missingFileLeavesTheDefaults()

@@ -1,6 +1,5 @@
 #include "inputtest.h"
 
-#include "provider/provmessage.h"
 #include "provider/provstate.h"
 
 #include <QApplication>
@@ -12,8 +11,8 @@ namespace tarvisk::inputtest {
 QList<int> codesOf(const QByteArray &bits)
 {
     QList<int> codes;
-    for (int code = 0; code < 64; ++code) {
-        if (bitSet(bits, code))
+    for (int code = 0; bits.size() == 8 && code < 64; ++code) {
+        if (testing::bitSet(bits, code))
             codes << code;
     }
     return codes;
@@ -37,30 +36,21 @@ PendantWindowBase *startStandalone(int pendantType, const std::shared_ptr<Record
 
 PendantWindowBase *startHosted(int pendantType, std::shared_ptr<ProvController> &controller)
 {
-    controller = std::make_shared<ProvController>();
-    Variant p = Variant::array({Variant(), Variant(QStringLiteral("PendantType=%1").arg(pendantType)), Variant()});
-    if (controller->FinalConnect(p) != 0)
+    controller = testing::connectController(QStringLiteral("PendantType=%1").arg(pendantType));
+    if (!controller)
         return nullptr;
-    auto *w = static_cast<PendantWindowBase *>(existingPendantWindow(pendantKindForType(pendantType))->widget());
-    Variant r;
-    controller->FinalExecute(QStringLiteral("show"), Variant(), r);
-    if (!QTest::qWaitForWindowExposed(w))
+    IPendantWindow *window = existingPendantWindow(pendantKindForType(pendantType));
+    if (!testing::showHosted(*controller, window))
         return nullptr;
+    auto *w = static_cast<PendantWindowBase *>(window->widget());
     emit w->firstConnectionTimer()->Timer();
-    drain(*controller);
+    testing::drainQueue(*controller);
     return w;
 }
 
 QStringList drain(ProvController &controller)
 {
-    QStringList out;
-    std::shared_ptr<ProvMessage> m;
-    while (controller.GetMessage(m) == 0 && m) {
-        if (m->destination().isEmpty())
-            out << QStringLiteral("%1:%2").arg(m->number()).arg(m->value().toString());
-        m.reset();
-    }
-    return out;
+    return testing::messageTexts(testing::generalMessages(testing::drainQueue(controller)));
 }
 
 namespace {
@@ -82,11 +72,6 @@ void keyDown(QWidget *window, Qt::Key key, Qt::KeyboardModifiers mods, bool auto
 void keyUp(QWidget *window, Qt::Key key, Qt::KeyboardModifiers mods, bool autoRepeat)
 {
     sendKey(window, QEvent::KeyRelease, key, mods, autoRepeat);
-}
-
-QPoint centreIn(QWidget *window, QWidget *w)
-{
-    return w->mapTo(window, w->rect().center());
 }
 
 QPointingDevice *touchScreen()

@@ -1,42 +1,31 @@
 #pragma once
 
-// What the input tests share: a link that records the key states, the standalone and hosted
-// starts of each pendant, and keyboard and touch input delivered the way the windowing system
-// delivers it (to the window, not to a widget).
-#include "link/pendantlink.h"
+// What the input tests add to the test-support library: standalone and hosted starts of each
+// pendant past their first tick, keyboard and touch input delivered the way the windowing system
+// delivers it (to the window, not to a widget), and a configuration home of their own.
 #include "pendant/pendantbase.h"
 #include "provider/provcontroller.h"
+#include "support/hostqueue.h"
+#include "support/keybits.h"
+#include "support/pendantprocess.h"
+#include "support/recordinglink.h"
+#include "support/widgetprobe.h"
 
 #include <QByteArray>
-#include <QKeyEvent>
 #include <QList>
-#include <QObject>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QWindow>
 
 #include <memory>
 
 namespace tarvisk::inputtest {
 
-class RecordingLink : public IPendantLink
-{
-public:
-    void Open(const QString &, const QString &) override {}
-    std::shared_ptr<ILinkVariable> GetVariable(const QString &, const QString &) override { return nullptr; }
-    Variant Execute(const QString &, const Variant &parameter) override
-    {
-        if (parameter.bytes())
-            bitmaps << *parameter.bytes();
-        return {};
-    }
-    void Close() override {}
-    QList<QByteArray> bitmaps;
-};
+using testing::RecordingLink;
 
-inline bool bitSet(const QByteArray &bits, int code)
+// The centre of a widget in its window's coordinates.
+inline QPoint centreIn(QWidget *w)
 {
-    return bits.size() == 8 && ((uint8_t(bits[code / 8]) >> (code % 8)) & 1);
+    return testing::rectInWindow(w).center();
 }
 
 // The codes set in a bitmap, for readable failures.
@@ -52,9 +41,6 @@ QStringList drain(ProvController &controller);
 // Keyboard input as the windowing system gives it: to the window, with the auto-repeat flag.
 void keyDown(QWidget *window, Qt::Key key, Qt::KeyboardModifiers mods = {}, bool autoRepeat = false);
 void keyUp(QWidget *window, Qt::Key key, Qt::KeyboardModifiers mods = {}, bool autoRepeat = false);
-
-// The centre of a widget in its window's coordinates.
-QPoint centreIn(QWidget *window, QWidget *w);
 
 // The touch screen the touch tests use.
 QPointingDevice *touchScreen();

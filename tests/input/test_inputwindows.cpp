@@ -63,18 +63,13 @@ class TestInputWindows : public QObject
 private slots:
     void init()
     {
-        resetProcessState();
-        registerPendantWindows();
-        InitKeyTables();
+        testing::startPendantProcess();
         home = std::make_unique<ConfigHome>();
         link = std::make_shared<RecordingLink>();
     }
     void cleanup()
     {
-        if (controller)
-            controller->FinalDisconnect();
-        controller.reset();
-        resetProcessState();
+        testing::endHosted(controller);
         home.reset();
     }
 
@@ -190,8 +185,8 @@ private slots:
         keyDown(tp, Qt::Key_PageUp); // and so does the dial
         QTest::mouseClick(tp->switchArea(0), Qt::LeftButton);
         QTest::mousePress(tp, Qt::RightButton, {}, QPoint(3, 200));
-        QTest::touchEvent(tp, touchScreen()).press(3, centreIn(tp, tp->hardKey(kOk)), tp);
-        QTest::touchEvent(tp, touchScreen()).release(3, centreIn(tp, tp->hardKey(kOk)), tp);
+        QTest::touchEvent(tp, touchScreen()).press(3, centreIn(tp->hardKey(kOk)), tp);
+        QTest::touchEvent(tp, touchScreen()).release(3, centreIn(tp->hardKey(kOk)), tp);
         QVERIFY(sent().isEmpty());
         QTest::mouseRelease(tp, Qt::RightButton, {}, QPoint(3, 200));
         keyUp(tp, Qt::Key_Return);
@@ -272,14 +267,14 @@ private slots:
         QFETCH(QString, place);
         frmTP *tp = standard();
         QVERIFY(tp);
-        const QPoint body = place.isEmpty() ? QPoint(3, 200) : centreIn(tp, tp->findChild<QWidget *>(place));
+        const QPoint body = place.isEmpty() ? QPoint(3, 200) : centreIn(tp->findChild<QWidget *>(place));
         QCOMPARE(tp->input().controlOf(tp->childAt(body)), -1);
         QCOMPARE(QColor(tp->enablingSwitch()->grab().toImage().pixel(4, 14)), QColor(70, 70, 70));
         QTest::mousePress(tp, Qt::RightButton, {}, body);
         QCOMPARE(sent(), QList<Codes>{{48}});
         QCOMPARE(QColor(tp->enablingSwitch()->grab().toImage().pixel(4, 14)), QColor(40, 200, 60));
         // The left button meanwhile works a key: J1+ with the enabling switch.
-        const QPoint plusJ1 = centreIn(tp, tp->hardKey(kPlusJ1));
+        const QPoint plusJ1 = centreIn(tp->hardKey(kPlusJ1));
         QTest::mousePress(tp, Qt::LeftButton, {}, plusJ1);
         QCOMPARE(sent(), (QList<Codes>{{48, 51}}));
         QTest::mouseRelease(tp, Qt::LeftButton, {}, plusJ1);
@@ -295,8 +290,8 @@ private slots:
         frmTP *tp = standard();
         QVERIFY(tp);
         QSignalSpy reports(&tp->input(), &InputPath::keyReported);
-        const QPoint plusJ1 = centreIn(tp, tp->hardKey(kPlusJ1));
-        const QPoint lamp = centreIn(tp, tp->enablingSwitch());
+        const QPoint plusJ1 = centreIn(tp->hardKey(kPlusJ1));
+        const QPoint lamp = centreIn(tp->enablingSwitch());
         QTest::touchEvent(tp, touchScreen()).press(0, plusJ1, tp).press(1, lamp, tp);
         const QList<Codes> both = sent(); // one state per finger, in the order Qt lists them
         QCOMPARE(both.size(), 2);
@@ -321,8 +316,8 @@ private slots:
         frmTP *tp = standard();
         QVERIFY(tp);
         QTest::touchEvent(tp, touchScreen())
-            .press(0, centreIn(tp, tp->hardKey(kMotor)), tp)
-            .press(1, centreIn(tp, tp->hardKey(kOk)), tp);
+            .press(0, centreIn(tp->hardKey(kMotor)), tp)
+            .press(1, centreIn(tp->hardKey(kOk)), tp);
         QCOMPARE(sent().last(), (Codes{6, 14}));
         QTouchEvent cancel(QEvent::TouchCancel, touchScreen());
         QApplication::sendEvent(tp, &cancel);

@@ -26,12 +26,7 @@ class TestKeymap : public QObject
     }
 
 private slots:
-    void init()
-    {
-        resetProcessState();
-        registerPendantWindows();
-        InitKeyTables();
-    }
+    void init() { testing::startPendantProcess(); }
     void cleanup() { resetProcessState(); }
 
     void defaultsReachEveryKey_data()

@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config git
   qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libqt6dbus6 libqt6network6
-  libgl-dev libxcb1-dev libx11-xcb-dev libxcb-xtest0-dev
+  libgl-dev libxcb1-dev libx11-xcb-dev libxcb-xtest0-dev libxcb-xkb-dev
   fonts-dejavu-core fonts-dejavu-extra unifont
   xvfb xauth x11-utils xdotool imagemagick
   dbus dbus-bin libglib2.0-bin

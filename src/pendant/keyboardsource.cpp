@@ -6,6 +6,7 @@
 // Key events are taken where the windowing system delivers them, at the window, before any widget
 // sees them, so the focus inside the window does not matter and none is taken away from a widget.
 #include "pendant/inputpath.h"
+#include "provider/windowprocs.h"
 
 #include <QHash>
 #include <QKeyEvent>
@@ -26,6 +27,9 @@ public:
         m_path.setKeymap(Keymap::load(kind, Keymap::userFilePath(), path.keyNames(), &warnings));
         for (const QString &w : std::as_const(warnings))
             qWarning().noquote() << w;
+        if (!UseDetectableAutoRepeat())
+            qWarning("tarvisk: the X server repeats held keys as releases and presses; a key held on the "
+                     "keyboard may be let go and pressed again while it repeats");
         path.window()->installEventFilter(this);
         hookWindow();
     }

@@ -16,6 +16,10 @@
 #include <QWindow>
 
 #include <xcb/xcb.h>
+// The XKB header names a member "explicit", a C++ keyword.
+#define explicit xkb_explicit
+#include <xcb/xkb.h>
+#undef explicit
 
 #include <cstring>
 
@@ -609,6 +613,25 @@ bool x11ServerAnswers(const QByteArray &display)
     if (c)
         xcb_disconnect(c);
     return ok;
+}
+
+bool UseDetectableAutoRepeat()
+{
+    if (!isX11())
+        return true;
+    xcb_connection_t *c = xcbConnection();
+    if (!c)
+        return false;
+    // The extension is in use on the toolkit's connection already; asking again is harmless and
+    // makes the request below valid on any connection.
+    free(xcb_xkb_use_extension_reply(c, xcb_xkb_use_extension(c, XCB_XKB_MAJOR_VERSION, XCB_XKB_MINOR_VERSION),
+                                     nullptr));
+    const uint32_t flag = XCB_XKB_PER_CLIENT_FLAG_DETECTABLE_AUTO_REPEAT;
+    xcb_xkb_per_client_flags_reply_t *reply = xcb_xkb_per_client_flags_reply(
+        c, xcb_xkb_per_client_flags(c, XCB_XKB_ID_USE_CORE_KBD, flag, flag, 0, 0, 0), nullptr);
+    const bool on = reply && (reply->value & flag);
+    free(reply);
+    return on;
 }
 
 } // namespace tarvisk

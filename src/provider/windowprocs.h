@@ -82,4 +82,11 @@ bool windowManagerRunning();
 // before the application object exists.
 bool x11ServerAnswers(const QByteArray &display);
 
+// A key held down on the keyboard repeats as presses alone, with no release between them, so
+// that a held key reads as held. The X server otherwise sends a release and a press for each
+// repeat, which the toolkit does not always mark as repeats. True where repeats come marked or
+// unreleased from now on: X11 once the server agreed, and every other platform (whose
+// toolkit marks the repeats itself).
+bool UseDetectableAutoRepeat();
+
 } // namespace tarvisk

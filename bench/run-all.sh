@@ -24,6 +24,7 @@ out="${1:-/dev/null}"
   run "key painting (31 round-frame keys of the standard pendant)" "$build/bench/buttonex/bench_buttonex"
   run "press to host message (hosted, in-process)" "$build/bench/press/bench_press"
   run "press to datagram beside bare UDP (standalone, loopback)" "$build/bench/pressudp/bench_press_udp"
+  run "the input path: mouse, keyboard and both on one key beside the bare key model" "$build/bench/input/bench_input"
   run "link codec and socket beside bare UDP" "$build/bench/link/link_bench"
   run "D-Bus costs beside a bare ping and the main-thread floor (private bus), from Qt and from Python" \
     "$build/bench/dbus/bench_dbus" 5000 --python "$here/bench/dbus/bench_python.py"

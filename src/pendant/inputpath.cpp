@@ -237,7 +237,10 @@ void InputPath::addHolder(Key &k, Holder holder)
 
 void InputPath::removeHolder(Key &k, Holder holder)
 {
-    k.holders.removeOne(holder);
+    // A message box of a failed report runs a nested event loop, in which the holder may have
+    // gone already.
+    if (!k.holders.removeOne(holder))
+        return;
     if (!k.holders.isEmpty()) {
         settle(k);
         return;
@@ -455,16 +458,22 @@ void InputPath::setShowsBindings(bool shown)
     emit changed();
 }
 
-QString InputPath::nameOfCode(int32_t code) const
+QString InputPath::nameOfCode(int32_t code)
 {
     const KeyTable *table = m_table ? m_table() : nullptr;
     if (!table)
         return {};
-    for (const Key &k : m_keysByName) {
-        if (table->contains(k.name) && table->Item(k.name) == code)
-            return k.name;
+    // The names of this window's keys by code, again whenever the table is another one.
+    if (table != m_namesTable || table->Count() != m_namesTableCount) {
+        m_namesByCode.clear();
+        for (const Key &k : std::as_const(m_keysByName)) {
+            if (table->contains(k.name))
+                m_namesByCode.insert(table->Item(k.name), k.name);
+        }
+        m_namesTable = table;
+        m_namesTableCount = table->Count();
     }
-    return {};
+    return m_namesByCode.value(code);
 }
 
 void InputPath::onReported(int32_t code, bool held)

@@ -4,6 +4,7 @@
 #include "pendant/keymap.h"
 
 #include <QEvent>
+#include <QHash>
 #include <QList>
 #include <QObject>
 #include <QPointF>
@@ -223,7 +224,7 @@ private:
     bool jogPress(Key &k, Holder holder);
     bool jogRelease(Key &k, Holder holder);
     void onReported(int32_t code, bool held);
-    QString nameOfCode(int32_t code) const;
+    QString nameOfCode(int32_t code);
     void buildOverlay();
 
     QPointer<QWidget> m_window;
@@ -240,6 +241,9 @@ private:
     bool m_touchActive = false;
     bool m_ready = false;
     QWidget *m_overlay = nullptr;
+    QHash<int32_t, QString> m_namesByCode;
+    const KeyTable *m_namesTable = nullptr; // compared only
+    int32_t m_namesTableCount = -1;
 };
 
 // The sources, one file each.

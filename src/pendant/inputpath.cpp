@@ -273,7 +273,6 @@ bool InputPath::press(const QString &keyName, Holder holder)
     if (k->holders.contains(holder))
         return true;
     addHolder(*k, holder);
-    emit changed();
     return true;
 }
 
@@ -290,7 +289,6 @@ bool InputPath::release(const QString &keyName, Holder holder)
     c.lastSource = holder.source;
     Scope scope(*this, holder.source);
     removeHolder(*k, holder);
-    emit changed();
     return true;
 }
 
@@ -436,12 +434,10 @@ InputSource InputPath::lastSourceOf(const QWidget *control) const
     return InputSource::Program;
 }
 
-void InputPath::noteSource(const QWidget *control, InputSource source)
+void InputPath::noteSource(int index, InputSource source)
 {
-    for (Control &c : m_controls) {
-        if (c.decl.widget == control)
-            c.lastSource = source;
-    }
+    if (index >= 0 && index < controlCount())
+        m_controls[size_t(index)].lastSource = source;
 }
 
 void InputPath::setKeymap(const Keymap &map)

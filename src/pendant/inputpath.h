@@ -171,7 +171,7 @@ public:
     InputSource currentSource() const { return m_scope.value_or(InputSource::Program); }
     // The source that last pressed, moved or let go of a control.
     InputSource lastSourceOf(const QWidget *control) const;
-    void noteSource(const QWidget *control, InputSource source);
+    void noteSource(int index, InputSource source);
 
     // The keyboard map in force (empty without a keyboard source) and the bindings drawing.
     const Keymap &keymap() const { return m_keymap; }
@@ -190,7 +190,7 @@ signals:
     // mode-switch position chosen (held true), a jog key.
     void keyReported(const QString &keyName, int32_t code, bool held, tarvisk::InputSource source);
     void latchChanged(const QString &keyName, bool latched, tarvisk::InputSource by);
-    // Anything the drawing shows changed.
+    // Anything the drawing shows changed: a latch, the bindings, the map, a way out.
     void changed();
 
 protected:

@@ -134,7 +134,7 @@ private:
         const bool release = type == QEvent::MouseButtonRelease;
         const InputPath::Holder holder{InputSource::Mouse, quint64(button)};
         InputPath::Scope scope(m_path, InputSource::Mouse);
-        m_path.noteSource(c.widget, InputSource::Mouse);
+        m_path.noteSource(index, InputSource::Mouse);
 
         if (c.on.pointer && (type == QEvent::MouseMove || button == Qt::LeftButton)) {
             const PointerEvent pe{type, button, e->buttons(), c.widget->mapFrom(m_path.window(), windowPos)};

@@ -147,7 +147,7 @@ private:
             pt.control = controlAt(p.position());
             if (pt.control >= 0) {
                 const KeyControl &c = m_path.control(pt.control);
-                m_path.noteSource(c.widget, InputSource::Touch);
+                m_path.noteSource(pt.control, InputSource::Touch);
                 if (c.kind == ControlKind::PushKey || c.kind == ControlKind::EnablingSwitch) {
                     hold(pt, c.keyName, id);
                 } else if (c.kind == ControlKind::JogDial && m_dialPoint < 0 && m_path.takes(pt.control)) {

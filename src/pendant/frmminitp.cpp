@@ -168,8 +168,6 @@ unsigned frmMiniTP::ledColor(int index) const
 
 void frmMiniTP::buildControls()
 {
-    // The keys are enabled from the start and take presses before the first tick.
-    input().setReady(true);
     buildSwitch();
     buildDisplay();
     buildGroups();

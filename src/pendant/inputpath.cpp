@@ -155,7 +155,7 @@ QStringList InputPath::keyNames() const
 
 bool InputPath::takes(int index) const
 {
-    if (!m_ready || index < 0 || index >= controlCount())
+    if (index < 0 || index >= controlCount())
         return false;
     const QWidget *w = m_controls[size_t(index)].decl.widget;
     return w && w->isVisible() && w->isEnabled();

@@ -143,11 +143,9 @@ public:
     QString enablingSwitchName() const { return m_enablingSwitch; }
     // Every key name the sources can reach on this window.
     QStringList keyNames() const;
-    // Whether a control takes a press now: the window is past its first connection tick, and the
-    // control is shown and enabled.
+    // Whether a control takes a press now: shown and enabled. The windows keep their keys (and
+    // the enabling switch) disabled until their first connection tick.
     bool takes(int index) const;
-    bool isReady() const { return m_ready; }
-    void setReady(bool ready) { m_ready = ready; }
 
     // The sources' way in. Names as in the key table, without regard to case. A press on a
     // push key or the enabling switch holds it; on a mode-switch position chooses it; on a jog
@@ -239,7 +237,6 @@ private:
     Keymap m_keymap;
     bool m_showBindings = false;
     bool m_touchActive = false;
-    bool m_ready = false;
     QWidget *m_overlay = nullptr;
     QHash<int32_t, QString> m_namesByCode;
     const KeyTable *m_namesTable = nullptr; // compared only

@@ -60,8 +60,6 @@ void PendantWindowBase::Load()
     m_loaded = true;
     tmrFirstConn = new WindowTimer(this);
     connect(tmrFirstConn, &WindowTimer::Timer, this, &PendantWindowBase::tmrFirstConn_Timer);
-    // Input counts from the first tick on, once the window's own tick handling has run.
-    connect(tmrFirstConn, &WindowTimer::Timer, this, [this] { m_input->setReady(true); });
     buildControls();
     m_caption = windowTitle();
     m_input->attachSources(kind(), g_Standalone);

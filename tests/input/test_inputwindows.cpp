@@ -173,25 +173,34 @@ private slots:
         QVERIFY(sent().isEmpty());
     }
 
-    void nothingCountsBeforeTheFirstTick()
+    // Before the first tick the keys and the enabling switch take nothing, whatever the source.
+    void keysWaitForTheFirstTick_data()
     {
+        QTest::addColumn<int>("type");
+        QTest::newRow("standard") << 0;
+        QTest::newRow("mini") << 1;
+        QTest::newRow("old") << -1;
+    }
+    void keysWaitForTheFirstTick()
+    {
+        QFETCH(int, type);
         g_Standalone = true;
         g_TPComm = link;
-        ShowPendant(0, 0, false, false);
-        auto *tp = static_cast<frmTP *>(existingPendantWindow(PendantKind::Standard));
-        QVERIFY(QTest::qWaitForWindowExposed(tp));
-        keyDown(tp, Qt::Key_Return);
-        keyDown(tp, Qt::Key_F9);     // the switch's areas are enabled, yet the window waits
-        keyDown(tp, Qt::Key_PageUp); // and so does the dial
-        QTest::mouseClick(tp->switchArea(0), Qt::LeftButton);
-        QTest::mousePress(tp, Qt::RightButton, {}, QPoint(3, 200));
-        QTest::touchEvent(tp, touchScreen()).press(3, centreIn(tp->hardKey(kOk)), tp);
-        QTest::touchEvent(tp, touchScreen()).release(3, centreIn(tp->hardKey(kOk)), tp);
+        ShowPendant(type, 0, false, false);
+        auto *w = static_cast<PendantWindowBase *>(existingPendantWindow(pendantKindForType(type))->widget());
+        QVERIFY(QTest::qWaitForWindowExposed(w));
+        keyDown(w, Qt::Key_Return);
+        keyDown(w, Qt::Key_Space);
+        QTest::mousePress(w, Qt::RightButton, {}, QPoint(3, 200));
+        const QPoint lamp = centreIn(w->enablingSwitch());
+        QTest::touchEvent(w, touchScreen()).press(3, lamp, w);
+        QTest::touchEvent(w, touchScreen()).release(3, lamp, w);
         QVERIFY(sent().isEmpty());
-        QTest::mouseRelease(tp, Qt::RightButton, {}, QPoint(3, 200));
-        keyUp(tp, Qt::Key_Return);
-        emit tp->firstConnectionTimer()->Timer();
-        keyDown(tp, Qt::Key_Return);
+        QTest::mouseRelease(w, Qt::RightButton, {}, QPoint(3, 200));
+        keyUp(w, Qt::Key_Space);
+        keyUp(w, Qt::Key_Return);
+        emit w->firstConnectionTimer()->Timer();
+        keyDown(w, Qt::Key_Return);
         QCOMPARE(sent(), QList<Codes>{{14}});
     }
 

@@ -32,6 +32,10 @@ const std::vector<Window> &windows()
         {"display", "display screens painted from drawing lists (display-sheet.png)", renderDisplaySheet},
         {"demo", "the virtual controller's demo screens (controller-screens.png)", renderDemoScreens},
         {"buttons", "every style and state of the drawn button (button-sheet.png)", renderButtonSheet},
+        {"input",
+         "each pendant with its key bindings drawn, the enabling switch held, and a latched key beside a "
+         "pressed one (*-input-*.png)",
+         renderInput},
     };
     return all;
 }

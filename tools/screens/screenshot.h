@@ -47,5 +47,6 @@ void renderConnect(Shots &shots);
 void renderDisplaySheet(Shots &shots);
 void renderDemoScreens(Shots &shots);
 void renderButtonSheet(Shots &shots);
+void renderInput(Shots &shots);
 
 } // namespace tarvisk::screens

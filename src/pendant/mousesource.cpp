@@ -5,7 +5,8 @@
 //
 // While one button is held every mouse event goes to the widget it was pressed on, so a second
 // button's press is placed by where the pointer is, not by the widget that receives it: the right
-// button can hold the enabling switch while the left holds a key.
+// button can hold the enabling switch while the left holds a key. So is a press that reaches the
+// window itself.
 #include "pendant/inputpath.h"
 
 #include <QHash>
@@ -70,11 +71,14 @@ protected:
             target = m_pressedOn.value(Qt::LeftButton, kNowhere);
             if (target == kNowhere)
                 return !onWindow && !isNative(m_path.controlOf(w));
-        } else if (e->buttons() & ~e->button()) {
+        } else if (onWindow || (e->buttons() & ~e->button())) {
+            // What reaches the window came from the body, or was sent to the window itself.
             target = placeOf(windowPos);
             m_pressedOn.insert(e->button(), target);
         } else {
-            target = onWindow ? kBody : m_path.controlOf(w);
+            // The control's own press, also one it sends itself (a drawn key's double click at
+            // its corner, which its rounded shape may leave out).
+            target = m_path.controlOf(w);
             m_pressedOn.insert(e->button(), target);
         }
 

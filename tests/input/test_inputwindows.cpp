@@ -289,6 +289,12 @@ private slots:
         QTest::mouseRelease(tp, Qt::LeftButton, {}, plusJ1);
         QTest::mouseRelease(tp, Qt::RightButton, {}, body);
         QCOMPARE(sent(), (QList<Codes>{{48}, {}}));
+        // The other way round: the key first, then the right button with the pointer on the body.
+        QTest::mousePress(tp, Qt::LeftButton, {}, plusJ1);
+        QTest::mousePress(tp, Qt::RightButton, {}, body);
+        QTest::mouseRelease(tp, Qt::RightButton, {}, body);
+        QTest::mouseRelease(tp, Qt::LeftButton, {}, body);
+        QCOMPARE(sent(), (QList<Codes>{{51}, {48, 51}, {51}, {}}));
         // On a key the right button does nothing.
         QTest::mouseClick(tp->hardKey(kOk), Qt::RightButton);
         QVERIFY(sent().isEmpty());

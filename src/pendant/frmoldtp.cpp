@@ -195,24 +195,8 @@ void frmOldTP::buildSwitch()
         label->setAttribute(Qt::WA_TransparentForMouseEvents);
     }
     for (int i = 0; i < 3; ++i) {
-        auto *area = new QWidget(picSwitch);
-        area->setObjectName(QStringLiteral("imgClickSwitch%1").arg(i));
-        area->setGeometry(twipsRect(495 * i, 0, 495, 1215));
-        area->setProperty("Tag", QString::fromLatin1(kSwitchKeys[i]));
-        imgClickSwitch[i] = area;
-        addControl(area);
-        KeyControl c;
-        c.widget = area;
-        c.kind = ControlKind::ModeSwitchArea;
-        c.keyName = QString::fromLatin1(kSwitchKeys[i]);
-        c.on.select = [this, i] {
-            try {
-                selectSwitch(i);
-            } catch (const ProvError &e) {
-                showErrorBox(e.number(), e.description());
-            }
-        };
-        input().declare(c);
+        imgClickSwitch[i] =
+            addSwitchArea(picSwitch, i, QString::fromLatin1(kSwitchKeys[i]), [this, i] { selectSwitch(i); });
     }
 }
 

@@ -77,6 +77,29 @@ QComboBox *PendantWindowBase::createStateSelector(QWidget *parent, const QRect &
     return cmbState;
 }
 
+QWidget *PendantWindowBase::addSwitchArea(QWidget *switchPicture, int position, const QString &keyName,
+                                          std::function<void()> select)
+{
+    auto *area = new QWidget(switchPicture);
+    area->setObjectName(QStringLiteral("imgClickSwitch%1").arg(position));
+    area->setGeometry(twipsRect(495 * position, 0, 495, 1215));
+    area->setProperty("Tag", keyName);
+    addControl(area);
+    KeyControl c;
+    c.widget = area;
+    c.kind = ControlKind::ModeSwitchArea;
+    c.keyName = keyName;
+    c.on.select = [select = std::move(select)] {
+        try {
+            select();
+        } catch (const ProvError &e) {
+            showErrorBox(e.number(), e.description());
+        }
+    };
+    input().declare(c);
+    return area;
+}
+
 void PendantWindowBase::addControl(QWidget *control)
 {
     m_controls << control;
@@ -128,7 +151,7 @@ QWidget *PendantWindowBase::createEnablingSwitch(QWidget *parent, const QRect &g
     c.kind = ControlKind::EnablingSwitch;
     c.keyName = keyName;
     c.on.look = [lamp](bool) { lamp->update(); };
-    c.on.failed = [this](const ProvError &e, bool) { showErrorBox(e.number(), e.description()); };
+    c.on.failed = [](const ProvError &e, bool) { showErrorBox(e.number(), e.description()); };
     m_input->declare(c);
     addControl(lamp);
     return lamp;

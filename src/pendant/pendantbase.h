@@ -89,6 +89,9 @@ protected:
 
     // The state selector, created by the window at its place with the four entries.
     QComboBox *createStateSelector(QWidget *parent, const QRect &geometryTwips);
+    // One of the mode switch's three click areas (position 0 to 2, left to right) over its
+    // picture, declared on the input path; a failing select shows its error box.
+    QWidget *addSwitchArea(QWidget *switchPicture, int position, const QString &keyName, std::function<void()> select);
     // Registers a control whose enabled flag follows "enable every control".
     void addControl(QWidget *control);
     void enableEveryControl(bool enabled);
@@ -127,7 +130,7 @@ private:
     WindowTimer *tmrFirstConn = nullptr;
     QMetaObject::Connection m_linkConnection;
     QMetaObject::Connection m_healthConnection;
-    QString m_caption;                       // the title the window gave itself
+    QString m_caption; // the title the window gave itself
     InputPath *m_input = nullptr;
     QWidget *m_enablingSwitch = nullptr;
 };

@@ -5,6 +5,7 @@
 #include "commands.h"
 #include "demoscreens.h"
 #include "jsonvariant.h"
+#include "capturedcontroller.h"
 #include "virtualcontroller.h"
 
 #include "link/udplink.h"
@@ -36,17 +37,11 @@ struct ReceivedMessage
 };
 
 // A controller on a free port and a pendant link opened to it; both sides recorded.
-struct Rig
+struct Rig : CapturedController
 {
     explicit Rig(ControllerOptions options = {})
-        : out(&outText)
-        , err(&errText)
+        : CapturedController(std::move(options))
     {
-        options.address = QHostAddress(QHostAddress::LocalHost);
-        options.port = 0;
-        controller = std::make_unique<VirtualController>(options, out, err);
-        QString error;
-        bound = controller->start(&error);
         QObject::connect(&link, &IPendantLink::OnMessage, [this](ILinkMessage &m, qint32) {
             messages.append({m.Number(), m.Value()});
             if (m.Number() == 0)
@@ -60,17 +55,6 @@ struct Rig
                   QStringLiteral("TPClient, UDP=127.0.0.1:%1:127.0.0.1:0").arg(controller->localPort()));
     }
 
-    QStringList lines() const { return outText.split(u'\n', Qt::SkipEmptyParts); }
-    QStringList errors() const { return errText.split(u'\n', Qt::SkipEmptyParts); }
-    QStringList keyLines() const
-    {
-        QStringList keys;
-        for (const QString &line : lines()) {
-            if (line.endsWith(QLatin1String(" pressed")) || line.endsWith(QLatin1String(" released")))
-                keys << line;
-        }
-        return keys;
-    }
     QList<ReceivedMessage> messagesNumbered(int32_t number) const
     {
         QList<ReceivedMessage> out;
@@ -85,12 +69,6 @@ struct Rig
         link.Execute(QStringLiteral("SetKeyState"), Variant(bitmapOf(codes)));
     }
 
-    QString outText;
-    QString errText;
-    QTextStream out;
-    QTextStream err;
-    std::unique_ptr<VirtualController> controller;
-    bool bound = false;
     UdpPendantLink link;
     QList<ReceivedMessage> messages;
 };

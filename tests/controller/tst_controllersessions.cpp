@@ -2,6 +2,7 @@
 // pendant links behind a relay that loses the datagrams a test names, and forged datagrams of a
 // pendant of protocol 1 (no session id).
 
+#include "capturedcontroller.h"
 #include "virtualcontroller.h"
 
 #include "link/udplink.h"
@@ -25,37 +26,18 @@ namespace {
 constexpr int Generous = 5000; // ms; only an upper bound for something expected much sooner
 
 // A controller on a free port of 127.0.0.1, its lines captured.
-struct ControllerUnderTest
+struct ControllerUnderTest : CapturedController
 {
     explicit ControllerUnderTest(int watchdogMs)
-        : out(&outText)
-        , err(&errText)
+        : CapturedController(withWatchdog(watchdogMs))
+    {
+    }
+    static ControllerOptions withWatchdog(int watchdogMs)
     {
         ControllerOptions options;
-        options.address = QHostAddress(QHostAddress::LocalHost);
-        options.port = 0;
         options.watchdogMs = watchdogMs;
-        controller = std::make_unique<VirtualController>(options, out, err);
-        QString error;
-        bound = controller->start(&error);
+        return options;
     }
-    QStringList lines() const { return outText.split(u'\n', Qt::SkipEmptyParts); }
-    QStringList keyLines() const
-    {
-        QStringList keys;
-        for (const QString &line : lines()) {
-            if (line.endsWith(QLatin1String(" pressed")) || line.endsWith(QLatin1String(" released")))
-                keys << line;
-        }
-        return keys;
-    }
-
-    QString outText;
-    QString errText;
-    QTextStream out;
-    QTextStream err;
-    std::unique_ptr<VirtualController> controller;
-    bool bound = false;
 };
 
 // Stands between pendants and the controller: the pendants send to its front, the controller

@@ -1,5 +1,7 @@
 #include "app/commandline.h"
 
+#include "common/twips.h"
+
 namespace tarvisk {
 
 namespace {
@@ -37,6 +39,18 @@ template <size_t N> bool isOneOf(const QString &name, const char *const (&list)[
 
 } // namespace
 
+int parseZoomPercent(const QString &text)
+{
+    QString digits = text.trimmed();
+    if (digits.endsWith(u'%'))
+        digits.chop(1);
+    bool isNumber = false;
+    const int percent = digits.trimmed().toInt(&isNumber);
+    if (!isNumber || percent < twips::kMinZoomPercent || percent > twips::kMaxZoomPercent)
+        return 0;
+    return percent;
+}
+
 QString usageText()
 {
     return QStringLiteral("Usage: tarvisk [OPTIONS] [DEST_IP [DEST_PORT [SRC_IP [SRC_PORT [PENDANT_TYPE]]]]]\n"
@@ -55,6 +69,8 @@ QString usageText()
                           "\n"
                           "  --automation  serve the provider objects on the D-Bus session bus under\n"
                           "                ZephProv.Halvex.Tarvisk for a client program\n"
+                          "  --zoom PERCENT  draw the pendant PERCENT large, 50 to 400 (default: the\n"
+                          "                zoom stored by the connection dialog, else 100)\n"
                           "  --help        show this text\n"
                           "  --version     show the version\n"
                           "  --            what follows is arguments, also when it begins with \"-\"\n"
@@ -94,6 +110,26 @@ CommandLine parseCommandLine(const QStringList &arguments)
         }
         if (a == QLatin1String("--automation")) {
             cl.automation = true;
+            continue;
+        }
+        if (a == QLatin1String("--zoom") || a.startsWith(QLatin1String("--zoom="))) {
+            const bool joined = a.contains(u'=');
+            if (!joined && i + 1 >= arguments.size()) {
+                cl.action = CommandLine::Action::Refuse;
+                cl.error = QStringLiteral("the option --zoom needs a value, a percentage such as 150");
+                return cl;
+            }
+            const QString value = joined ? a.mid(a.indexOf(u'=') + 1) : arguments.at(++i);
+            cl.zoomPercent = parseZoomPercent(value);
+            if (cl.zoomPercent == 0) {
+                cl.action = CommandLine::Action::Refuse;
+                cl.error = QStringLiteral("--zoom \"%1\" is no percentage from %2 to %3; give a whole number such "
+                                          "as 150")
+                               .arg(value)
+                               .arg(twips::kMinZoomPercent)
+                               .arg(twips::kMaxZoomPercent);
+                return cl;
+            }
             continue;
         }
         const QString name = optionName(a);

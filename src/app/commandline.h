@@ -25,12 +25,18 @@ struct CommandLine
     QStringList qtOptions;
     // The windowing system asked for with -platform, empty when none was.
     QString platform;
+    // The pendant's zoom in percent from --zoom, 0 when none was given.
+    int zoomPercent = 0;
     // Why the command line was refused; names the option.
     QString error;
 };
 
 // Reads the arguments after the program name.
 CommandLine parseCommandLine(const QStringList &arguments);
+
+// A zoom as the user writes it, "150" or "150%", in percent; 0 when the text is no whole number
+// within the zoom range.
+int parseZoomPercent(const QString &text);
 
 // The usage text printed by --help and after a refused option.
 QString usageText();

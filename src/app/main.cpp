@@ -23,10 +23,13 @@ using namespace tarvisk;
 
 namespace {
 
-ConnectChoice runConnectDialog()
+// The command line's --zoom (percent, 0 for none) stands in the dialog in the stored one's place.
+ConnectChoice runConnectDialog(int zoomPercent)
 {
     frmConnect dialog;
     dialog.LoadIni();
+    if (zoomPercent > 0)
+        dialog.setZoomPercent(zoomPercent);
     dialog.exec();
     ConnectChoice choice;
     choice.destIP = dialog.m_strDestIP;
@@ -36,6 +39,7 @@ ConnectChoice runConnectDialog()
     choice.useSrcPort = dialog.m_bUseSrcPort;
     choice.srcPort = dialog.m_iSrcPort;
     choice.type = dialog.m_lType;
+    choice.zoomPercent = dialog.m_lZoom;
     choice.cancel = dialog.m_bCancel;
     return choice;
 }
@@ -98,7 +102,9 @@ int main(int argc, char **argv)
     StartupEnvironment env;
     env.startedByUser = !cl->automation;
     env.commandLine = joinCommandLine(cl->positional);
-    env.runConnectDialog = runConnectDialog;
+    env.runConnectDialog = [zoom = cl->zoomPercent] { return runConnectDialog(zoom); };
+    env.zoomPercent = cl->zoomPercent;
+    env.storedZoomPercent = [] { return frmConnect::storedZoomPercent(); };
     env.createLink = [] { return std::make_shared<UdpPendantLink>(); };
     if (!cl->automation)
         QObject::connect(&termination, &TerminationSignals::terminationRequested, &app, &endStandalone);

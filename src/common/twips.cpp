@@ -9,6 +9,8 @@ namespace tarvisk::twips {
 
 namespace {
 
+double g_zoom = 1.0;
+
 double factorFor(bool horizontal)
 {
     if (!qobject_cast<QGuiApplication *>(QCoreApplication::instance()))
@@ -24,14 +26,37 @@ double factorFor(bool horizontal)
 
 } // namespace
 
-double perPixelX()
+double zoom()
+{
+    return g_zoom;
+}
+
+bool setZoom(double factor)
+{
+    if (!(factor >= kMinZoomPercent / 100.0 && factor <= kMaxZoomPercent / 100.0))
+        return false;
+    g_zoom = factor;
+    return true;
+}
+
+double screenPerPixelX()
 {
     return factorFor(true);
 }
 
-double perPixelY()
+double screenPerPixelY()
 {
     return factorFor(false);
+}
+
+double perPixelX()
+{
+    return screenPerPixelX() / g_zoom;
+}
+
+double perPixelY()
+{
+    return screenPerPixelY() / g_zoom;
 }
 
 int toPixels(double twips, double perPixel)
@@ -57,6 +82,16 @@ double fromPixelsX(double pixels)
 double fromPixelsY(double pixels)
 {
     return pixels * perPixelY();
+}
+
+int screenToPixelsX(double twips)
+{
+    return toPixels(twips, screenPerPixelX());
+}
+
+int screenToPixelsY(double twips)
+{
+    return toPixels(twips, screenPerPixelY());
 }
 
 } // namespace tarvisk::twips

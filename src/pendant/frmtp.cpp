@@ -251,9 +251,11 @@ void frmTP::buildSwitch()
         pal.setColor(QPalette::WindowText, Qt::white);
         label->setPalette(pal);
         label->adjustSize();
-        const QPointF detent = pictures::modeSwitchDetent(i) + QPointF((sw->width() - pictures::kModeSwitchWidth) / 2.0,
-                                                                       sw->height() - pictures::kModeSwitchHeight);
-        const int top = i == 1 ? 3 : 3 + label->height();
+        const QSize picture = pictures::modeSwitchSize();
+        const QPointF detent = pictures::modeSwitchDetent(i) +
+                               QPointF((sw->width() - picture.width()) / 2.0, sw->height() - picture.height());
+        const int margin = twips::toPixelsY(45);
+        const int top = i == 1 ? margin : margin + label->height();
         label->move(int(detent.x() - label->width() / 2.0), top);
         label->setAttribute(Qt::WA_TransparentForMouseEvents);
         lblSwitch[i] = label;

@@ -3,11 +3,13 @@
 #include "pendant/minidisplaytext.h"
 #include "pendant/unifont.h"
 
+#include <QPaintDevice>
 #include <QPainter>
 
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <vector>
 
 namespace tarvisk {
 
@@ -318,6 +320,37 @@ void MiniDisplay::drawLine(double x1, double y1, double x2, double y2, QRgb colo
     }
 }
 
+int displayPixelsPerUnit(const QSize &inner, double devicePixelRatio)
+{
+    const double dpr = devicePixelRatio > 0 ? devicePixelRatio : 1.0;
+    const int across = int(std::floor(inner.width() * dpr / MiniDisplay::UnitsWide));
+    const int down = int(std::floor(inner.height() * dpr / MiniDisplay::UnitsHigh));
+    return std::max(1, std::min(across, down));
+}
+
+QImage scaledDisplayImage(const QImage &surface, int pixelsPerUnit)
+{
+    const int w = MiniDisplay::UnitsWide * pixelsPerUnit;
+    const int h = MiniDisplay::UnitsHigh * pixelsPerUnit;
+    if (w == surface.width() && h == surface.height())
+        return surface;
+    // Nearest neighbour by hand: the sample of each target pixel is the surface pixel under its
+    // centre, so a unit's target pixels come from that unit's surface pixels only.
+    QImage out(w, h, QImage::Format_RGB32);
+    std::vector<int> column(static_cast<size_t>(w));
+    for (int x = 0; x < w; ++x)
+        column[size_t(x)] =
+            std::min(surface.width() - 1, (2 * x + 1) * MiniDisplay::PixelsPerUnit / (2 * pixelsPerUnit));
+    for (int y = 0; y < h; ++y) {
+        const int sy = std::min(surface.height() - 1, (2 * y + 1) * MiniDisplay::PixelsPerUnit / (2 * pixelsPerUnit));
+        const auto *src = reinterpret_cast<const QRgb *>(surface.constScanLine(sy));
+        auto *dst = reinterpret_cast<QRgb *>(out.scanLine(y));
+        for (int x = 0; x < w; ++x)
+            dst[x] = src[column[size_t(x)]];
+    }
+    return out;
+}
+
 void paintMiniDisplay(QPainter &painter, const QRect &outer, const MiniDisplay &display)
 {
     painter.save();
@@ -325,7 +358,16 @@ void paintMiniDisplay(QPainter &painter, const QRect &outer, const MiniDisplay &
     painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
     const int b = MiniDisplay::BorderPixels;
     painter.fillRect(outer, Qt::black);
-    painter.drawImage(outer.adjusted(b, b, -b, -b), display.image());
+    const QRect inner = outer.adjusted(b, b, -b, -b);
+    painter.fillRect(inner, QColor::fromRgb(MiniDisplay::toRgb(MiniDisplay::BackColor)));
+    const double dpr = painter.device() ? painter.device()->devicePixelRatioF() : 1.0;
+    QImage shown = scaledDisplayImage(display.image(), displayPixelsPerUnit(inner.size(), dpr));
+    shown.setDevicePixelRatio(dpr);
+    // Centred on whole pixels; the rest of the inner area is unlit background.
+    const QSizeF size = shown.deviceIndependentSize();
+    const QPointF at(inner.x() + std::floor((inner.width() - size.width()) * dpr / 2) / dpr,
+                     inner.y() + std::floor((inner.height() - size.height()) * dpr / 2) / dpr);
+    painter.drawImage(at, shown);
     painter.restore();
 }
 

@@ -94,8 +94,14 @@ private:
     quint64 m_changeCount = 0;
 };
 
-// Paints the display and its one-pixel flat border into `outer` (outerRect() at 96 dpi); a
-// different size scales the surface without smoothing.
+// Paints the display and its one-pixel flat border into `outer` (outerRect() at 96 dpi and
+// 100%). A larger box (a zoomed pendant) shows every unit as the same whole number of device
+// pixels, the most that fits (2 at 100%, 3 at 150%, 4 at 200%), sampled nearest-neighbour and
+// centred on unlit background; never smoothed.
 void paintMiniDisplay(QPainter &painter, const QRect &outer, const MiniDisplay &display);
+// Device pixels per unit for an inner area of that size (logical pixels at that ratio).
+int displayPixelsPerUnit(const QSize &inner, double devicePixelRatio);
+// The surface at that many pixels per unit, nearest-neighbour.
+QImage scaledDisplayImage(const QImage &surface, int pixelsPerUnit);
 
 } // namespace tarvisk

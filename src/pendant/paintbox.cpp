@@ -51,7 +51,7 @@ QFont pendantFont(double points, bool bold)
     // The condensed cut keeps the captions inside keys laid out for a narrow face.
     QFont f;
     f.setFamilies({QStringLiteral("DejaVu Sans Condensed"), QStringLiteral("DejaVu Sans")});
-    f.setPointSizeF(points);
+    f.setPointSizeF(points * twips::zoom());
     f.setBold(bold);
     f.setStyleHint(QFont::SansSerif);
     return f;

@@ -27,9 +27,10 @@ private:
 QColor colorFromBgr(unsigned bgr);
 // Gives a widget a solid background of that colour.
 void setBackground(QWidget *w, unsigned bgr);
-// A geometry in twips on the screen's pixels.
+// A geometry in twips on the pendant layout's pixels (the zoom included).
 QRect twipsRect(int left, int top, int width, int height);
-// The proportional sans the pendants use for keys and labels, bold or not, in points.
+// The proportional sans the pendants use for keys and labels, bold or not, in points at the
+// pendant's zoom.
 QFont pendantFont(double points, bool bold);
 
 } // namespace tarvisk

@@ -1,8 +1,11 @@
 #include "pendant/pictures.h"
 
+#include "common/twips.h"
+
 #include <QPainter>
 #include <QPainterPath>
 
+#include <algorithm>
 #include <cmath>
 
 namespace tarvisk::pictures {
@@ -14,11 +17,23 @@ QColor bgr(unsigned v)
     return QColor(int(v & 0xFF), int((v >> 8) & 0xFF), int((v >> 16) & 0xFF));
 }
 
+int zoomed(int pixels)
+{
+    return std::max(1, int(std::lround(pixels * twips::zoom())));
+}
+
+// An empty picture of w × h pixels at 100%, and a painter on it that draws in those pixels.
 QImage transparentImage(int w, int h)
 {
-    QImage img(w, h, QImage::Format_ARGB32_Premultiplied);
+    QImage img(zoomed(w), zoomed(h), QImage::Format_ARGB32_Premultiplied);
     img.fill(Qt::transparent);
     return img;
+}
+
+void beginZoomed(QPainter &p, const QImage &img, int w, int h)
+{
+    p.setRenderHint(QPainter::Antialiasing);
+    p.scale(double(img.width()) / w, double(img.height()) / h);
 }
 
 } // namespace
@@ -37,16 +52,23 @@ QPointF towardsDetent(int position, double radius)
 
 } // namespace
 
+QSize modeSwitchSize()
+{
+    return QSize(zoomed(kModeSwitchWidth), zoomed(kModeSwitchHeight));
+}
+
 QPointF modeSwitchDetent(int position)
 {
-    return towardsDetent(position, 27);
+    const QSize size = modeSwitchSize();
+    const QPointF d = towardsDetent(position, 27);
+    return QPointF(d.x() * size.width() / kModeSwitchWidth, d.y() * size.height() / kModeSwitchHeight);
 }
 
 QImage modeSwitch(int position)
 {
     QImage img = transparentImage(kModeSwitchWidth, kModeSwitchHeight);
     QPainter p(&img);
-    p.setRenderHint(QPainter::Antialiasing);
+    beginZoomed(p, img, kModeSwitchWidth, kModeSwitchHeight);
     const QPointF c = kSwitchCentre;
     for (int i = 0; i < 3; ++i) {
         const QPointF inner = towardsDetent(i, 24.5), outer = towardsDetent(i, 29.5);
@@ -83,7 +105,7 @@ QImage arrow(int direction, int size)
 {
     QImage img = transparentImage(size, size);
     QPainter p(&img);
-    p.setRenderHint(QPainter::Antialiasing);
+    beginZoomed(p, img, size, size);
     p.translate(size / 2.0, size / 2.0);
     p.rotate(-90.0 * direction);
     const double s = size * 0.42;
@@ -102,7 +124,7 @@ QImage beeper()
 {
     QImage img = transparentImage(16, 16);
     QPainter p(&img);
-    p.setRenderHint(QPainter::Antialiasing);
+    beginZoomed(p, img, 16, 16);
     QPainterPath speaker;
     speaker.moveTo(1.5, 5.5);
     speaker.lineTo(4.5, 5.5);

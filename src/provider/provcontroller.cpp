@@ -176,7 +176,7 @@ void ProvController::execute(const QString &command, Variant &parameter, Variant
     } else if (name == u"move") {
         const float left = parameter.at(0).toSingle();
         const float top = parameter.at(1).toSingle();
-        MoveWindow(w, QPoint(twips::toPixelsX(left), twips::toPixelsY(top)));
+        MoveWindow(w, QPoint(twips::screenToPixelsX(left), twips::screenToPixelsY(top)));
     } else if (name == u"led") {
         if (!tpLess)
             window.SetLED(parameter);

@@ -1,5 +1,7 @@
 #include "provider/provstate.h"
 
+#include "common/twips.h"
+
 #include "link/pendantlink.h"
 #include "provider/pendantwindow.h"
 #include "provider/provcontroller.h"
@@ -67,6 +69,7 @@ void resetProcessState()
     g_TPComm.reset();
     g_IsPellino = false;
     g_TPLessInterval = 10000;
+    twips::setZoom(1.0);
 }
 
 } // namespace tarvisk

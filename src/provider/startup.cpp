@@ -2,6 +2,7 @@
 
 #include "common/diagnostics.h"
 #include "common/leadingnumber.h"
+#include "common/twips.h"
 #include "common/variant.h"
 #include "link/pendantlink.h"
 #include "link/udplink.h"
@@ -102,6 +103,14 @@ void checkNoStrayColon(const QStringList &args, const ValueOrigin &origin)
     }
 }
 
+// Percent to the pendant's zoom; 0 (none asked for) leaves 100%, and so does a value out of range,
+// which the command line and the dialog never hand on.
+void applyZoom(int percent)
+{
+    if (percent > 0)
+        twips::setZoom(percent / 100.0);
+}
+
 } // namespace
 
 QString joinCommandLine(const QStringList &arguments)
@@ -184,8 +193,10 @@ bool Main(const StartupEnvironment &env)
         if (n == 5)
             pendantType = Variant(leadingNumber(args[5])).toLong();
 
-        if (!env.startedByUser)
+        if (!env.startedByUser) {
+            applyZoom(env.zoomPercent);
             return true;
+        }
 
         if (n == 0) {
             if (!env.runConnectDialog)
@@ -202,6 +213,9 @@ bool Main(const StartupEnvironment &env)
             if (choice.useSrcPort)
                 args[4] = QString::number(choice.srcPort);
             pendantType = choice.type;
+            applyZoom(choice.zoomPercent);
+        } else {
+            applyZoom(env.zoomPercent ? env.zoomPercent : env.storedZoomPercent ? env.storedZoomPercent() : 0);
         }
 
         g_Standalone = true;

@@ -21,6 +21,8 @@ struct ConnectChoice
     bool useSrcPort = false;
     int32_t srcPort = 5009;
     int32_t type = 0;
+    // The pendant's zoom in percent.
+    int32_t zoomPercent = 100;
     bool cancel = true;
 };
 
@@ -35,6 +37,10 @@ struct StartupEnvironment
     std::function<ConnectChoice()> runConnectDialog;
     // Creates the (unopened) pendant link.
     std::function<std::shared_ptr<IPendantLink>()> createLink;
+    // The zoom in percent the command line asked for, 0 for none.
+    int zoomPercent = 0;
+    // The zoom stored by the connection dialog, read for a user's start that shows no dialog.
+    std::function<int()> storedZoomPercent;
 };
 
 // The command line as one text, from separate arguments: arguments with blanks, tabs or
@@ -48,9 +54,10 @@ int16_t SplitCommandLine(QStringList &args, const QString &commandLine);
 // The option string the link is opened with.
 QString linkOptions(const QString &destIP, const QString &destPort, const QString &srcIP, const QString &srcPort);
 
-// Start-up of every run. Hosted: prepares the tables and returns. Standalone: reads the
-// controller address from the command line or the dialog, opens the link and shows the
-// pendant. A failure shows a warning box with its description and drops the link; the
+// Start-up of every run. Hosted: prepares the tables, sets the zoom of the command line and
+// returns. Standalone: reads the controller address from the command line or the dialog, sets
+// the zoom (the command line's, else the dialog's choice, else the stored one), opens the link
+// and shows the pendant. A failure shows a warning box with its description and drops the link; the
 // result is false then, so the process can end with a failure status.
 bool Main(const StartupEnvironment &env);
 

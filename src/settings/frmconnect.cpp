@@ -35,13 +35,18 @@ const QString KeyPort = QStringLiteral("Port");
 const QString KeyUseIPAddress = QStringLiteral("UseIPAddress");
 const QString KeyUsePort = QStringLiteral("UsePort");
 const QString KeyType = QStringLiteral("Type");
+const QString KeyZoom = QStringLiteral("Zoom");
+
+// The zooms the dialog offers; another stored or given value joins them in order.
+constexpr int32_t kZoomChoices[] = {100, 125, 150, 175, 200, 250, 300, 400};
 
 const QString DefaultDestIP = QStringLiteral("127.0.0.1");
 const QString DefaultSrcIP = QStringLiteral("255.255.255.255");
 
 QRect twipRect(int left, int top, int width, int height)
 {
-    return QRect(twips::toPixelsX(left), twips::toPixelsY(top), twips::toPixelsX(width), twips::toPixelsY(height));
+    return QRect(twips::screenToPixelsX(left), twips::screenToPixelsY(top), twips::screenToPixelsX(width),
+                 twips::screenToPixelsY(height));
 }
 
 const QString kAddressPartRange = QStringLiteral("An address part must be a whole number from 0 to 255.");
@@ -98,6 +103,17 @@ int32_t readType(const clsProfile &profile)
     }
     reportBadValue(SectPendant, KeyType, text, QStringLiteral("0"));
     return 0;
+}
+
+int32_t readZoom(const clsProfile &profile)
+{
+    const QString text = profile.GetString(SectPendant, KeyZoom, QStringLiteral("100"));
+    bool isNumber = false;
+    const int32_t v = text.trimmed().toInt(&isNumber);
+    if (isNumber && v >= twips::kMinZoomPercent && v <= twips::kMaxZoomPercent)
+        return v;
+    reportBadValue(SectPendant, KeyZoom, text, QStringLiteral("100"));
+    return 100;
 }
 
 // Pieces 0 to min(3, last) of the dotted text go to the boxes; boxes without a piece keep their text.
@@ -170,6 +186,29 @@ frmConnect::frmConnect(QWidget *parent)
     cmbType->addItem(QStringLiteral("MiniTP"), 1);
     cmbType->addItem(QStringLiteral("OldTP"), -1);
     cmbType->setCurrentIndex(0);
+    for (int32_t percent : kZoomChoices)
+        cmbZoom->addItem(QStringLiteral("%1 %").arg(percent), percent);
+    setZoomPercent(100);
+}
+
+void frmConnect::setZoomPercent(int32_t percent)
+{
+    int index = cmbZoom->findData(percent);
+    if (index < 0) {
+        index = 0;
+        while (index < cmbZoom->count() && cmbZoom->itemData(index).toInt() < percent)
+            ++index;
+        cmbZoom->insertItem(index, QStringLiteral("%1 %").arg(percent), percent);
+    }
+    cmbZoom->setCurrentIndex(index);
+    m_lZoom = percent;
+}
+
+int32_t frmConnect::storedZoomPercent()
+{
+    clsProfile p;
+    p.setFileName(settingsFilePath());
+    return readZoom(p);
 }
 
 frmConnect::~frmConnect()
@@ -189,7 +228,7 @@ void frmConnect::buildControls()
     f.setStretch(QFont::Condensed);
     f.setPointSize(9);
     setFont(f);
-    setFixedSize(twips::toPixelsX(4230), twips::toPixelsY(2970));
+    setFixedSize(twips::screenToPixelsX(4230), twips::screenToPixelsY(2970));
 
     fraConn = new QGroupBox(this);
     fraConn->setGeometry(twipRect(60, 60, 4095, 2355));
@@ -229,6 +268,12 @@ void frmConnect::buildControls()
     chkSrcIP->setGeometry(twipRect(225, 1155, 1005, 240));
     chkSrcPort = new QCheckBox(QStringLiteral("My Port : "), fraConn);
     chkSrcPort->setGeometry(twipRect(225, 1575, 1095, 240));
+    // The pendant's zoom shares the buttons' row, left of OK, so the dialog keeps its size.
+    lblZoom = new QLabel(QStringLiteral("Zoom : "), this);
+    lblZoom->setGeometry(twipRect(240, 2558, 645, 240));
+    cmbZoom = new QComboBox(this);
+    cmbZoom->setGeometry(twipRect(720, 2490, 885, 375));
+    cmbZoom->setToolTip(QStringLiteral("How large the pendant is drawn"));
 
     QList<QWidget *> order;
     for (ConnectField *e : txtDestIP)
@@ -236,7 +281,7 @@ void frmConnect::buildControls()
     order << txtDestPort;
     for (ConnectField *e : txtSrcIP)
         order << e;
-    order << txtSrcPort << cmdOK << cmdCancel << cmbType << chkSrcIP << chkSrcPort;
+    order << txtSrcPort << cmdOK << cmdCancel << cmbType << chkSrcIP << chkSrcPort << cmbZoom;
     for (qsizetype i = 1; i < order.size(); ++i)
         setTabOrder(order[i - 1], order[i]);
     txtDestIP[0]->setFocus(Qt::OtherFocusReason);
@@ -273,6 +318,7 @@ void frmConnect::LoadIni()
     m_bUseSrcIP = readFlag(p, KeyUseIPAddress);
     m_bUseSrcPort = readFlag(p, KeyUsePort);
     m_lType = readType(p);
+    m_lZoom = readZoom(p);
 
     fillAddress(txtDestIP, m_strDestIP);
     txtDestPort->setText(QString::number(m_iDestPort));
@@ -285,6 +331,7 @@ void frmConnect::LoadIni()
     const int index = cmbType->findData(m_lType);
     if (index >= 0)
         cmbType->setCurrentIndex(index);
+    setZoomPercent(m_lZoom);
 }
 
 void frmConnect::chkSrcIP_Click()
@@ -383,6 +430,7 @@ void frmConnect::cmdOK_Click()
     m_iSrcPort = srcPort.value_or(DefaultSrcPort);
     m_bUseSrcPort = chkSrcPort->isChecked();
     m_lType = cmbType->currentData().toInt();
+    m_lZoom = cmbZoom->currentData().toInt();
 
     clsProfile &p = profile();
     const QString path = settingsFilePath();
@@ -395,6 +443,7 @@ void frmConnect::cmdOK_Click()
     written = p.WriteString(SectSrc, KeyUseIPAddress, boolText(m_bUseSrcIP)) && written;
     written = p.WriteString(SectSrc, KeyUsePort, boolText(m_bUseSrcPort)) && written;
     written = p.WriteString(SectPendant, KeyType, QString::number(m_lType)) && written;
+    written = p.WriteString(SectPendant, KeyZoom, QString::number(m_lZoom)) && written;
     if (!written)
         debugPrint(QStringLiteral("Tarvisk: the connection settings could not be written to ") + path);
     accept();

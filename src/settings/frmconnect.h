@@ -44,7 +44,8 @@ private:
 //     dialog.LoadIni();
 //     dialog.exec();
 //     if (dialog.m_bCancel) ... // the user cancelled or closed the window: nothing was written
-//     else ... m_strDestIP, m_iDestPort, m_bUseSrcIP / m_strSrcIP, m_bUseSrcPort / m_iSrcPort, m_lType
+//     else ... m_strDestIP, m_iDestPort, m_bUseSrcIP / m_strSrcIP, m_bUseSrcPort / m_iSrcPort, m_lType,
+//              m_lZoom
 //
 // OK writes the choice to settingsFilePath(); a confirmed dialog always hands back ports from 0 to
 // 65535 (OK keeps the dialog open on a port field that holds no such number).
@@ -59,6 +60,13 @@ public:
     // not an absolute path. The folder is created when OK writes the file.
     static QString settingsFilePath();
 
+    // The zoom the settings file holds ("$Pendant$" "Zoom", percent), 100 when there is none or
+    // it is no whole number within the zoom range (with a line on the debugging output).
+    static int32_t storedZoomPercent();
+    // Shows a zoom as the choice (a value outside the list joins it); the command line's --zoom
+    // takes the stored one's place this way.
+    void setZoomPercent(int32_t percent);
+
     // Reads the settings file into the members and fills the controls. A missing file or key gives
     // the defaults; a stored value that does not convert (a port outside 0 to 65535, a flag that is
     // neither True, False nor a number, a type that is no 32-bit number) gives that key's default
@@ -72,7 +80,8 @@ public:
     uint16_t m_iSrcPort = 0;
     bool m_bUseSrcIP = false;
     bool m_bUseSrcPort = false;
-    int32_t m_lType = 0; // 0 standard, 1 mini, -1 old pendant
+    int32_t m_lType = 0;   // 0 standard, 1 mini, -1 old pendant
+    int32_t m_lZoom = 100; // the pendant's zoom in percent
     bool m_bCancel = true;
 
     // The controls, reachable by name like the dialog's own fields.
@@ -87,6 +96,8 @@ public:
     QComboBox *cmbType = nullptr;
     QCheckBox *chkSrcIP = nullptr;
     QCheckBox *chkSrcPort = nullptr;
+    QLabel *lblZoom = nullptr;
+    QComboBox *cmbZoom = nullptr;
 
     static constexpr uint16_t DefaultDestPort = 5010;
     static constexpr uint16_t DefaultSrcPort = 5009;

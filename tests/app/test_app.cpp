@@ -3,6 +3,7 @@
 #include "app/commandline.h"
 #include "app/platformchoice.h"
 #include "common/diagnostics.h"
+#include "common/twips.h"
 #include "link/udplink.h"
 #include "pendant/pendants.h"
 #include "provider/pendantwindow.h"
@@ -13,6 +14,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QUdpSocket>
+
+#include <cmath>
 
 using namespace tarvisk;
 
@@ -133,6 +136,93 @@ private slots:
         if (cl.action == CommandLine::Action::Run)
             QCOMPARE(cl.qtOptions, qtOptions);
         QCOMPARE(cl.error, error);
+    }
+
+    void zoomIsReadOrRefused_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("zoom"); // 0: refused
+        QTest::addColumn<QString>("error");
+        QTest::newRow("value apart") << QStringList{"--zoom", "150", "10.0.0.2"} << 150 << "";
+        QTest::newRow("joined, with a percent sign") << QStringList{"--zoom=200%"} << 200 << "";
+        QTest::newRow("the range's ends") << QStringList{"--zoom", "50", "--zoom", "400"} << 400 << "";
+        QTest::newRow("no number") << QStringList{"--zoom", "big"} << 0
+                                   << "--zoom \"big\" is no percentage from 50 to 400; give a whole number such as 150";
+        QTest::newRow("a factor, not a percentage")
+            << QStringList{"--zoom=1.5"} << 0
+            << "--zoom \"1.5\" is no percentage from 50 to 400; give a whole number such as 150";
+        QTest::newRow("above the range") << QStringList{"--zoom", "401"} << 0
+                                         << "--zoom \"401\" is no percentage from 50 to 400; give a whole number "
+                                            "such as 150";
+        QTest::newRow("without its value")
+            << QStringList{"10.0.0.2", "--zoom"} << 0 << "the option --zoom needs a value, a percentage such as 150";
+    }
+    void zoomIsReadOrRefused()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(int, zoom);
+        QFETCH(QString, error);
+        const CommandLine cl = parseCommandLine(arguments);
+        QCOMPARE(int(cl.action), int(zoom ? CommandLine::Action::Run : CommandLine::Action::Refuse));
+        QCOMPARE(cl.error, error);
+        if (zoom)
+            QCOMPARE(cl.zoomPercent, zoom);
+    }
+
+    // Which zoom a start shows its pendant at: the command line's, else the dialog's choice, else
+    // the stored one; hosted, the command line's only.
+    void startupAppliesTheZoom_data()
+    {
+        QTest::addColumn<bool>("byUser");
+        QTest::addColumn<QString>("commandLine");
+        QTest::addColumn<int>("option");
+        QTest::addColumn<int>("dialog"); // 0: no dialog shown
+        QTest::addColumn<int>("stored");
+        QTest::addColumn<int>("expected");
+        QTest::newRow("arguments and --zoom") << true << "127.0.0.1 9 127.0.0.1 0" << 150 << 0 << 200 << 150;
+        QTest::newRow("arguments, the stored zoom") << true << "127.0.0.1 9 127.0.0.1 0" << 0 << 0 << 200 << 200;
+        QTest::newRow("the dialog's choice") << true << "" << 150 << 125 << 200 << 125;
+        QTest::newRow("hosted, --zoom") << false << "" << 175 << 0 << 200 << 175;
+        QTest::newRow("hosted reads no settings") << false << "" << 0 << 0 << 200 << 100;
+    }
+    void startupAppliesTheZoom()
+    {
+        QFETCH(bool, byUser);
+        QFETCH(QString, commandLine);
+        QFETCH(int, option);
+        QFETCH(int, dialog);
+        QFETCH(int, stored);
+        QFETCH(int, expected);
+        resetProcessState();
+        registerPendantWindows();
+        CapturingDiagnostics diag;
+        StartupEnvironment env;
+        env.startedByUser = byUser;
+        env.commandLine = commandLine;
+        env.zoomPercent = option;
+        env.storedZoomPercent = [stored] { return stored; };
+        bool dialogShown = false;
+        env.runConnectDialog = [&] {
+            dialogShown = true;
+            ConnectChoice c;
+            c.destIP = QStringLiteral("127.0.0.1");
+            c.destPort = 1;
+            c.zoomPercent = dialog;
+            c.cancel = false;
+            return c;
+        };
+        env.createLink = [] { return std::make_shared<UdpPendantLink>(); };
+        QVERIFY2(Main(env) || !byUser, qPrintable(diag.boxes.isEmpty() ? QString() : diag.boxes[0].text));
+        QCOMPARE(dialogShown, dialog != 0);
+        QCOMPARE(twips::zoom(), expected / 100.0);
+        if (byUser) {
+            // The standard pendant, 3195 twips wide: 213 pixels at 100%.
+            IPendantWindow *w = existingPendantWindow(PendantKind::Standard);
+            QVERIFY(w);
+            QCOMPARE(w->widget()->width(), int(std::nearbyint(213 * expected / 100.0)));
+        }
+        resetProcessState();
+        QCOMPARE(twips::zoom(), 1.0);
     }
 
     void automationAndPlatformAreRead()

@@ -415,7 +415,8 @@ private slots:
         const QImage shown = sw->grab().toImage();
         const QColor background = shown.pixelColor(1, shown.height() - 2);
         // The picture stands centred and on the bottom edge.
-        const QPoint origin((sw->width() - pictures::kModeSwitchWidth) / 2, sw->height() - pictures::kModeSwitchHeight);
+        const QSize picture = pictures::modeSwitchSize();
+        const QPoint origin((sw->width() - picture.width()) / 2, sw->height() - picture.height());
         for (int position = 0; position < 3; ++position) {
             const QPoint tick = origin + pictures::modeSwitchDetent(position).toPoint();
             double contrast = 0;

@@ -24,7 +24,7 @@ namespace {
 
 const QByteArray DefaultFile = "[$Dist$]\nIPAddress=127.0.0.1\nPort=5010\n"
                                "[$Src$]\nIPAddress=255.255.255.255\nPort=5009\nUseIPAddress=True\nUsePort=True\n"
-                               "[$Pendant$]\nType=0\n";
+                               "[$Pendant$]\nType=0\nZoom=100\n";
 
 QByteArray readAll(const QString &path)
 {
@@ -98,7 +98,7 @@ private slots:
         QCOMPARE(d.windowTitle(), QString("Connect to Ostrel"));
         auto px = [](int l, int t, int w, int h) {
             using namespace tarvisk::twips;
-            return QRect(toPixelsX(l), toPixelsY(t), toPixelsX(w), toPixelsY(h));
+            return QRect(screenToPixelsX(l), screenToPixelsY(t), screenToPixelsX(w), screenToPixelsY(h));
         };
         QCOMPARE(d.size(), px(0, 0, 4230, 2970).size());
         QCOMPARE(d.fraConn->geometry(), px(60, 60, 4095, 2355));
@@ -125,10 +125,12 @@ private slots:
             {d.lblConn[4], "Type : ", px(180, 1950, 1065, 240)},
             {d.chkSrcIP, "   My IP : ", px(225, 1155, 1005, 240)},
             {d.chkSrcPort, "My Port : ", px(225, 1575, 1095, 240)},
+            {d.lblZoom, "Zoom : ", px(240, 2558, 645, 240)},
+            {d.cmbZoom, "100 %", px(720, 2490, 885, 375)},
         };
         for (const auto &row : table) {
             QVERIFY(row.w);
-            const bool onWindow = row.w == d.cmdOK || row.w == d.cmdCancel;
+            const bool onWindow = row.w == d.cmdOK || row.w == d.cmdCancel || row.w == d.lblZoom || row.w == d.cmbZoom;
             QCOMPARE(row.w->parentWidget(), onWindow ? static_cast<QWidget *>(&d) : d.fraConn);
             QCOMPARE(row.w->geometry(), row.r);
             QString caption;
@@ -155,9 +157,10 @@ private slots:
         d.show();
         QVERIFY(QTest::qWaitForWindowActive(&d));
         QCOMPARE(QApplication::focusWidget(), d.txtDestIP[0]);
-        const QList<QWidget *> order{d.txtDestIP[1], d.txtDestIP[2], d.txtDestIP[3], d.txtDestPort, d.txtSrcIP[0],
-                                     d.txtSrcIP[1],  d.txtSrcIP[2],  d.txtSrcIP[3],  d.txtSrcPort,  d.cmdOK,
-                                     d.cmdCancel,    d.cmbType,      d.chkSrcIP,     d.chkSrcPort,  d.txtDestIP[0]};
+        const QList<QWidget *> order{d.txtDestIP[1], d.txtDestIP[2], d.txtDestIP[3], d.txtDestPort,
+                                     d.txtSrcIP[0],  d.txtSrcIP[1],  d.txtSrcIP[2],  d.txtSrcIP[3],
+                                     d.txtSrcPort,   d.cmdOK,        d.cmdCancel,    d.cmbType,
+                                     d.chkSrcIP,     d.chkSrcPort,   d.cmbZoom,      d.txtDestIP[0]};
         for (QWidget *next : order) {
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
             QCOMPARE(QApplication::focusWidget(), next);
@@ -259,7 +262,7 @@ private slots:
         QDir().mkpath(QFileInfo(m_path).absolutePath());
         QFile f(m_path);
         QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write("[$Dist$]\nPort=abc\n[$Src$]\nPort=70000\nUseIPAddress=maybe\n[$Pendant$]\nType=-1\n");
+        f.write("[$Dist$]\nPort=abc\n[$Src$]\nPort=70000\nUseIPAddress=maybe\n[$Pendant$]\nType=-1\nZoom=1000\n");
         f.close();
         frmConnect d;
         d.LoadIni();
@@ -268,7 +271,10 @@ private slots:
         QVERIFY(d.m_bUseSrcIP);
         QCOMPARE(d.txtSrcPort->text(), QString("5009"));
         QCOMPARE(d.cmbType->currentText(), QString("OldTP")); // the good value after the bad ones
-        QCOMPARE(m_diag.debugLines.size(), 3);
+        QCOMPARE(d.cmbZoom->currentText(), QString("100 %"));
+        QCOMPARE(frmConnect::storedZoomPercent(), 100);
+        QCOMPARE(m_diag.debugLines.size(), 5); // the zoom's twice: the dialog's and the start-up's reading
+        QVERIFY(m_diag.debugLines[3].contains("Zoom \"1000\""));
         QVERIFY(m_diag.debugLines[1].contains("70000"));
     }
 
@@ -476,6 +482,10 @@ private slots:
             QTest::keyClick(d.cmbType, Qt::Key_Down);
             QTest::keyClick(d.cmbType, Qt::Key_Down);
             QCOMPARE(d.cmbType->currentText(), QString("OldTP"));
+            d.cmbZoom->setFocus(Qt::TabFocusReason);
+            QTest::keyClick(d.cmbZoom, Qt::Key_Down);
+            QTest::keyClick(d.cmbZoom, Qt::Key_Down);
+            QCOMPARE(d.cmbZoom->currentText(), QString("150 %"));
             QTest::mouseClick(d.cmdOK, Qt::LeftButton);
         });
         QCOMPARE(d.exec(), int(QDialog::Accepted));
@@ -487,9 +497,10 @@ private slots:
         QVERIFY(d.m_bUseSrcPort);
         QCOMPARE(d.m_iSrcPort, uint16_t(6010));
         QCOMPARE(d.m_lType, -1);
+        QCOMPARE(d.m_lZoom, 150);
         QCOMPARE(readAll(m_path), QByteArray("[$Dist$]\nIPAddress=192.168.0.20\nPort=65535\n"
                                              "[$Src$]\nIPAddress=255.255.255.255\nPort=6010\nUseIPAddress=False\n"
-                                             "UsePort=True\n[$Pendant$]\nType=-1\n"));
+                                             "UsePort=True\n[$Pendant$]\nType=-1\nZoom=150\n"));
 
         // The next opening shows what was stored.
         frmConnect again;
@@ -497,6 +508,24 @@ private slots:
         QCOMPARE(texts(again.txtDestIP), QStringList({"192", "168", "0", "20"}));
         QVERIFY(!again.chkSrcIP->isChecked());
         QCOMPARE(again.cmbType->currentText(), QString("OldTP"));
+        QCOMPARE(again.cmbZoom->currentText(), QString("150 %"));
+        QCOMPARE(frmConnect::storedZoomPercent(), 150);
+    }
+
+    // A zoom the list does not offer, stored by hand or given with --zoom, joins it in order.
+    void zoomOutsideTheListJoinsIt()
+    {
+        QDir().mkpath(QFileInfo(m_path).absolutePath());
+        clsProfile(m_path).WriteString("$Pendant$", "Zoom", "130");
+        frmConnect d;
+        d.LoadIni();
+        QCOMPARE(d.cmbZoom->currentText(), QString("130 %"));
+        QCOMPARE(d.cmbZoom->itemText(d.cmbZoom->currentIndex() - 1), QString("125 %"));
+        QCOMPARE(d.cmbZoom->itemText(d.cmbZoom->currentIndex() + 1), QString("150 %"));
+        d.setZoomPercent(175); // in the list already: chosen, nothing added
+        QCOMPARE(d.cmbZoom->currentText(), QString("175 %"));
+        QCOMPARE(d.cmbZoom->count(), 9);
+        QCOMPARE(d.m_lZoom, 175);
     }
 
     void okRefusesPortsThatAreNoUdpPort_data()

@@ -26,7 +26,7 @@ QImage withGrid(const QImage &shot)
     const int scale = 2;
     QImage out = shot.scaled(shot.size() * scale);
     QPainter p(&out);
-    const double perPixel = twips::perPixelX();
+    const double perPixel = twips::screenPerPixelX();
     for (int tw = 0; tw * scale / perPixel < out.width(); tw += 60) {
         p.setPen(QColor(255, 0, 0, tw % 600 == 0 ? 160 : 40));
         const int x = int(tw * scale / perPixel);

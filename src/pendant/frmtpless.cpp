@@ -4,6 +4,7 @@
 #include "common/twips.h"
 #include "pendant/paintbox.h"
 #include "pendant/pendantbase.h"
+#include "pendant/zoomstyle.h"
 #include "provider/provstate.h"
 #include "provider/windowprocs.h"
 
@@ -71,6 +72,7 @@ void frmTPLess::Load()
 
     tmrTPLess = new WindowTimer(this);
     connect(tmrTPLess, &WindowTimer::Timer, this, &frmTPLess::tmrTPLess_Timer);
+    applyZoomStyle(this);
 }
 
 void frmTPLess::Unload()

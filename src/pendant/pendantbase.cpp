@@ -6,6 +6,7 @@
 #include "link/pendantlink.h"
 #include "pendant/inputpaint.h"
 #include "pendant/paintbox.h"
+#include "pendant/zoomstyle.h"
 #include "provider/provstate.h"
 #include "provider/startup.h"
 
@@ -61,6 +62,7 @@ void PendantWindowBase::Load()
     tmrFirstConn = new WindowTimer(this);
     connect(tmrFirstConn, &WindowTimer::Timer, this, &PendantWindowBase::tmrFirstConn_Timer);
     buildControls();
+    applyZoomStyle(this);
     m_caption = windowTitle();
     m_input->attachSources(kind(), g_Standalone);
 }

@@ -13,7 +13,8 @@ set(TARVISK_PENDANT_SOURCES
     mousesource.cpp keyboardsource.cpp touchsource.cpp
     pendantbase.cpp pendantbase.h
     frmtp.cpp frmtp.h
-    pendants.cpp pendants.h)
+    pendants.cpp pendants.h
+    zoomstyle.cpp zoomstyle.h)
 include(${CMAKE_CURRENT_LIST_DIR}/mini.cmake OPTIONAL)
 include(${CMAKE_CURRENT_LIST_DIR}/old.cmake OPTIONAL)
 

@@ -25,9 +25,7 @@ public:
 
 void renderPendant(Shots &shots, int type, const QString &variant, const QString &prefix)
 {
-    resetProcessState();
-    registerPendantWindows();
-    InitKeyTables();
+    shots.freshProcess();
     g_Standalone = true;
     g_TPComm = std::make_shared<NullLink>();
     ShowPendant(type, 2, false, false);

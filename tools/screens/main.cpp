@@ -2,6 +2,8 @@
 // Runs on any Qt platform; without a display it uses the offscreen one.
 #include "screenshot.h"
 
+#include "common/twips.h"
+
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QDir>
@@ -58,8 +60,13 @@ int main(int argc, char **argv)
     const QCommandLineOption scale({QStringLiteral("s"), QStringLiteral("scale")},
                                    QStringLiteral("Enlargement of the display sheets, 1 to 10 (default 3 and 2)."),
                                    QStringLiteral("factor"));
+    const QCommandLineOption zoom({QStringLiteral("z"), QStringLiteral("zoom")},
+                                  QStringLiteral("The pendants' zoom in percent, 50 to 400 (default 100); "
+                                                 "the file names then end in -zoomPERCENT."),
+                                  QStringLiteral("percent"));
     parser.addOption(output);
     parser.addOption(scale);
+    parser.addOption(zoom);
     for (const Window &w : windows())
         parser.addOption(QCommandLineOption(QString::fromLatin1(w.option), QString::fromLatin1(w.what)));
     parser.addPositionalArgument(QStringLiteral("folder"), QStringLiteral("The output folder, as with --output."),
@@ -81,6 +88,18 @@ int main(int argc, char **argv)
             return 2;
         }
     }
+    int zoomPercent = 100;
+    if (parser.isSet(zoom)) {
+        bool isNumber = false;
+        zoomPercent = parser.value(zoom).toInt(&isNumber);
+        if (!isNumber || zoomPercent < tarvisk::twips::kMinZoomPercent ||
+            zoomPercent > tarvisk::twips::kMaxZoomPercent) {
+            std::fprintf(stderr, "tarvisk-screens: --zoom takes a whole number from %d to %d, not \"%s\"\n",
+                         tarvisk::twips::kMinZoomPercent, tarvisk::twips::kMaxZoomPercent,
+                         qPrintable(parser.value(zoom)));
+            return 2;
+        }
+    }
     const QString folder = parser.isSet(output)   ? parser.value(output)
                            : positional.isEmpty() ? QStringLiteral("screenshots")
                                                   : positional.first();
@@ -92,7 +111,7 @@ int main(int argc, char **argv)
     bool any = false;
     for (const Window &w : windows())
         any |= parser.isSet(QString::fromLatin1(w.option));
-    Shots shots(folder, factor);
+    Shots shots(folder, factor, zoomPercent);
     for (const Window &w : windows()) {
         if (!any || parser.isSet(QString::fromLatin1(w.option)))
             w.render(shots);

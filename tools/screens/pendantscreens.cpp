@@ -30,14 +30,6 @@ namespace tarvisk::screens {
 
 namespace {
 
-// A fresh process with the pendant windows registered, as each renderer starts from.
-void freshProcess()
-{
-    resetProcessState();
-    registerPendantWindows();
-    InitKeyTables();
-}
-
 // Connected hosted and shown by the client; nullptr (and the failure recorded) when refused.
 std::shared_ptr<ProvController> connectHosted(Shots &shots, const QString &options)
 {
@@ -88,7 +80,7 @@ QImage backdrop(QSize size)
 // TEACH, SHIFT held.
 void renderStandard(Shots &shots)
 {
-    freshProcess();
+    shots.freshProcess();
     if (auto controller = connectHosted(shots, QStringLiteral("PendantType=0, StateDestination=x, Debug"))) {
         Shots::settle(1200);
         execute(*controller, QStringLiteral("led"), Variant::array({2, 1}));
@@ -99,7 +91,7 @@ void renderStandard(Shots &shots)
         shots.save(tp, QStringLiteral("frmTP-hosted"));
         controller->FinalDisconnect();
     }
-    freshProcess();
+    shots.freshProcess();
 
     QUdpSocket robot;
     robot.bind(QHostAddress::LocalHost, 0);
@@ -135,7 +127,7 @@ void renderStandard(Shots &shots)
 // Ctrl held (the check-box twins).
 void renderMini(Shots &shots)
 {
-    freshProcess();
+    shots.freshProcess();
     auto controller = connectHosted(shots, QStringLiteral("PendantType=1, DefaultMode=2, StateDestination=x, Debug"));
     if (!controller)
         return;
@@ -164,7 +156,7 @@ void renderMini(Shots &shots)
 // frmOldTP-debug: connected with "Debug", the state selector and "Leave press" both in reach.
 void renderOld(Shots &shots)
 {
-    freshProcess();
+    shots.freshProcess();
     if (auto controller = connectHosted(shots, QStringLiteral("PendantType=-1, Debug"))) {
         auto *tp = static_cast<frmOldTP *>(existingPendantWindow(PendantKind::Old));
         shots.save(tp, QStringLiteral("frmOldTP-loaded"));
@@ -202,7 +194,7 @@ void renderOld(Shots &shots)
 // the screen itself with the server applying the shape.
 void renderTPLess(Shots &shots)
 {
-    freshProcess();
+    shots.freshProcess();
     if (auto controller = connectHosted(shots, QStringLiteral("PendantType=2, Debug"))) {
         Shots::settle(50);
         shots.save(existingPendantWindow(PendantKind::TPLess)->widget(), QStringLiteral("frmTPLess-debug"));
@@ -227,14 +219,16 @@ void renderTPLess(Shots &shots)
     if (QGuiApplication::platformName() == u"xcb") {
         QLabel desktop;
         desktop.setWindowFlag(Qt::FramelessWindowHint);
-        desktop.setPixmap(QPixmap::fromImage(backdrop(QSize(360, 160))));
-        desktop.setGeometry(0, 0, 360, 160);
+        const QSize deskSize = look.size() + QSize(120, 100);
+        desktop.setPixmap(QPixmap::fromImage(backdrop(deskSize)));
+        desktop.setGeometry(QRect(QPoint(0, 0), deskSize));
         desktop.show();
         Shots::settle(300);
         w->move(at);
         w->raise();
         Shots::settle(500);
-        shots.save(w->screen()->grabWindow(0, 0, 0, 360, 160).toImage(), QStringLiteral("frmTPLess-x11-screen"));
+        shots.save(w->screen()->grabWindow(0, 0, 0, deskSize.width(), deskSize.height()).toImage(),
+                   QStringLiteral("frmTPLess-x11-screen"));
     }
     controller->FinalDisconnect();
     resetProcessState();

@@ -1,5 +1,10 @@
 #include "screenshot.h"
 
+#include "common/twips.h"
+#include "pendant/pendants.h"
+#include "provider/keytables.h"
+#include "provider/provstate.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -17,9 +22,18 @@ void Shots::settle(int ms)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
 }
 
+void Shots::freshProcess() const
+{
+    resetProcessState();
+    registerPendantWindows();
+    InitKeyTables();
+    twips::setZoom(m_zoomPercent / 100.0);
+}
+
 bool Shots::save(const QImage &image, const QString &name)
 {
-    const QString path = QDir(m_folder).filePath(name + QStringLiteral(".png"));
+    const QString suffix = m_zoomPercent == 100 ? QString() : QStringLiteral("-zoom%1").arg(m_zoomPercent);
+    const QString path = QDir(m_folder).filePath(name + suffix + QStringLiteral(".png"));
     const bool written = !image.isNull() && image.save(path, "PNG");
     std::printf("%s %s (%dx%d)\n", written ? "wrote" : "FAILED", qPrintable(path), image.width(), image.height());
     m_ok &= written;

@@ -11,13 +11,19 @@ namespace tarvisk::screens {
 class Shots
 {
 public:
-    explicit Shots(QString folder, int scale = 0)
+    // zoomPercent: the pendants' zoom; other than 100 it is named in every file name ("-zoom150").
+    explicit Shots(QString folder, int scale = 0, int zoomPercent = 100)
         : m_folder(std::move(folder))
         , m_scale(scale)
+        , m_zoomPercent(zoomPercent)
     {}
 
     // Lets the event loop run for `ms`, so that timers fire and the windows paint.
     static void settle(int ms);
+
+    // A fresh process as every renderer starts from: the process-wide state cleared, the pendant
+    // windows registered, the key tables built and the pendants' zoom set.
+    void freshProcess() const;
 
     // Writes the picture as <folder>/<name>.png and prints what was written.
     bool save(const QImage &image, const QString &name);
@@ -35,6 +41,7 @@ public:
 private:
     QString m_folder;
     int m_scale;
+    int m_zoomPercent;
     bool m_ok = true;
 };
 

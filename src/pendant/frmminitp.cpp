@@ -441,13 +441,15 @@ bool frmMiniTP::dispatchLinkMessage(int32_t number, Variant &value)
 
 void frmMiniTP::showLatchView(bool shown)
 {
-    if (shown)
-        letGo(WayOut::LatchView); // a push key hidden while pressed never sees its release
+    if (shown == m_latchView)
+        return; // a held Ctrl repeats
     m_latchView = shown;
     for (int i = 0; i < kKeyCount; ++i) {
         cmdHardKey[i]->setVisible(!shown);
         chkHardKey[i]->setVisible(shown);
     }
+    if (shown)
+        letGo(WayOut::LatchView); // a push key hidden while pressed never sees its release
 }
 
 void frmMiniTP::keyPressEvent(QKeyEvent *event)

@@ -371,13 +371,15 @@ void frmOldTP::showLatchView(bool twins)
 {
     if (!isLoaded())
         return;
-    if (twins)
-        letGo(WayOut::LatchView); // a push key hidden while pressed never sees its release
+    if (twins == m_latchView)
+        return; // a held Ctrl repeats
     m_latchView = twins;
     for (int i = 0; i < kKeyCount; ++i) {
         cmdHardKey[i]->setVisible(!twins);
         chkHardKey[i]->setVisible(twins);
     }
+    if (twins)
+        letGo(WayOut::LatchView); // a push key hidden while pressed never sees its release
 }
 
 bool frmOldTP::Form_KeyDown(QObject *watched, QKeyEvent *event)

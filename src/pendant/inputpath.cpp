@@ -21,7 +21,8 @@ bool isHand(InputSource s)
     return s == InputSource::Mouse || s == InputSource::Keyboard || s == InputSource::Touch;
 }
 
-// Whether a way out ends holds of a source.
+// Whether a way out ends holds of a source. The latch view ends only the hands' holds on the
+// controls it hid (see letGo); the enabling switch and whatever else stays shown stay held.
 bool endsHold(WayOut way, InputSource source)
 {
     if (way == WayOut::Deactivation || way == WayOut::LatchView)
@@ -370,7 +371,7 @@ void InputPath::letGo(WayOut way)
     const QStringList order = m_heldOrder;
     for (const QString &name : order) {
         Key *k = key(name);
-        if (!k)
+        if (!k || (way == WayOut::LatchView && takes(k->control)))
             continue;
         QList<Holder> ending;
         for (const Holder &h : std::as_const(k->holders)) {
@@ -385,8 +386,9 @@ void InputPath::letGo(WayOut way)
             any = true;
         }
     }
-    for (Control &c : m_controls) {
-        if (c.jogHolders.isEmpty())
+    for (int index = 0; index < controlCount(); ++index) {
+        Control &c = m_controls[size_t(index)];
+        if (c.jogHolders.isEmpty() || (way == WayOut::LatchView && takes(index)))
             continue;
         c.jogHolders.removeIf([&](const QPair<Holder, int> &p) { return endsHold(way, p.first.source); });
         if (c.jogHolders.isEmpty() && c.decl.on.jog) {

@@ -36,8 +36,10 @@ public:
 
     void letGo(WayOut way) override
     {
-        Q_UNUSED(way);
-        m_held.clear();
+        // A key the latch view hid is let go by the path; its keyboard key's release then finds
+        // nothing held, while a key still shown (the enabling switch) stays held.
+        if (way != WayOut::LatchView)
+            m_held.clear();
     }
 
 protected:
@@ -101,8 +103,11 @@ private:
         const quint64 id = holderId(e);
         if (m_held.contains(id))
             return;
-        if (m_path.press(name, {InputSource::Keyboard, id}))
-            m_held.insert(id, name);
+        // Noted before the press: a refusal's error box runs a loop in which a way out may clear
+        // what this source holds.
+        m_held.insert(id, name);
+        if (!m_path.press(name, {InputSource::Keyboard, id}))
+            m_held.remove(id);
     }
 
     void keyUp(QKeyEvent *e)

@@ -35,7 +35,10 @@ public:
 
     void letGo(WayOut way) override
     {
-        Q_UNUSED(way);
+        // The latch view hides push keys only: their releases then find nothing held, and what
+        // stays shown stays in the hand.
+        if (way == WayOut::LatchView)
+            return;
         // A click cut short by a way out does not complete; a drag on the dial ends here.
         const int left = m_pressedOn.value(Qt::LeftButton, kNowhere);
         if (left >= 0 && m_path.control(left).kind == ControlKind::JogDial && m_path.control(left).on.pointer) {
@@ -66,7 +69,8 @@ protected:
 
         int target = kNowhere;
         if (type == QEvent::MouseButtonRelease) {
-            target = m_pressedOn.take(e->button());
+            // A release whose press a way out forgot completes nothing.
+            target = m_pressedOn.contains(e->button()) ? m_pressedOn.take(e->button()) : kNowhere;
         } else if (type == QEvent::MouseMove) {
             target = m_pressedOn.value(Qt::LeftButton, kNowhere);
             if (target == kNowhere)
@@ -140,6 +144,9 @@ private:
         InputPath::Scope scope(m_path, InputSource::Mouse);
         m_path.noteSource(index, InputSource::Mouse);
 
+        // A disabled or hidden control starts and moves nothing; a release still ends its drag.
+        if (!release && !m_path.takes(index))
+            return true;
         if (c.on.pointer && (type == QEvent::MouseMove || button == Qt::LeftButton)) {
             const PointerEvent pe{type, button, e->buttons(), c.widget->mapFrom(m_path.window(), windowPos)};
             if (c.on.pointer(pe))

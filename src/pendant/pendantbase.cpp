@@ -124,7 +124,10 @@ void PendantWindowBase::letGo(WayOut way)
     if (!m_loaded || !m_input)
         return;
     m_input->letGo(way);
-    // What no declared control holds (the slider's repeating jog key) goes too.
+    // What no declared control holds (the slider's repeating jog key) goes too, except for the
+    // latch view, which hides only the push keys and leaves the slider in the hand.
+    if (way == WayOut::LatchView)
+        return;
     try {
         const QList<int32_t> released = m_keys.releaseTransient();
         if (!released.isEmpty())

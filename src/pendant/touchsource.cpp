@@ -27,7 +27,8 @@ public:
 
     void letGo(WayOut way) override
     {
-        Q_UNUSED(way);
+        if (way == WayOut::LatchView)
+            return; // fingers on keys the latch view hid find nothing held when lifted
         endDrag();
         m_points.clear();
         m_path.setTouchActive(false);

@@ -406,6 +406,63 @@ private slots:
         QCOMPARE(diag.debugLines, QStringList({"Form_KeyDown 17", "Form_KeyDown 13"}));
     }
 
+    void latchViewKeepsTheEnablingSwitch_data()
+    {
+        QTest::addColumn<int>("type");
+        QTest::newRow("mini") << 1;
+        QTest::newRow("old") << -1;
+    }
+    void latchViewKeepsTheEnablingSwitch()
+    {
+        // Two hands: the enabling switch held on Space and by the right button on the body, then
+        // Ctrl (held long enough to repeat) and Ctrl+Return latch OK. Only the keys the latch view
+        // hides are let go; the switch stays held throughout.
+        QFETCH(int, type);
+        PendantWindowBase *w = startStandalone(type, link);
+        QVERIFY(w);
+        keyDown(w, Qt::Key_Space);
+        QTest::mousePress(w, Qt::RightButton, {}, QPoint(3, w->height() - 3));
+        QCOMPARE(sent(), QList<Codes>{{48}});
+        keyDown(w, Qt::Key_Control, Qt::ControlModifier);
+        keyDown(w, Qt::Key_Control, Qt::ControlModifier, true);
+        keyDown(w, Qt::Key_Return, Qt::ControlModifier);
+        keyUp(w, Qt::Key_Return, Qt::ControlModifier);
+        keyUp(w, Qt::Key_Control);
+        QCOMPARE(sent(), (QList<Codes>{{14, 48}}));
+        QVERIFY(w->input().isHeld(QStringLiteral("TP_KEY_DEAD")) || w->input().isHeld(QStringLiteral("MP_KEY_DEAD")));
+        keyUp(w, Qt::Key_Space);
+        QVERIFY(sent().isEmpty()); // the right button still holds it
+        QTest::mouseRelease(w, Qt::RightButton, {}, QPoint(3, w->height() - 3));
+        QCOMPARE(sent(), (QList<Codes>{{14}}));
+    }
+
+    void latchViewLetsGoOfTheKeysItHides()
+    {
+        auto *old = static_cast<frmOldTP *>(startStandalone(-1, link));
+        QVERIFY(old);
+        keyDown(old, Qt::Key_Return);
+        QCOMPARE(sent(), QList<Codes>{{14}});
+        keyDown(old, Qt::Key_Control, Qt::ControlModifier);
+        QCOMPARE(sent(), QList<Codes>{{}});
+        keyUp(old, Qt::Key_Control);
+        keyUp(old, Qt::Key_Return);
+        QVERIFY(sent().isEmpty());
+    }
+
+    void releaseAfterAWayOutCompletesNothing()
+    {
+        // A press on a key, the window deactivated (every hand lets go), then the button let go
+        // over the first mode-switch area: no mode is chosen and nothing is sent.
+        frmTP *tp = standard();
+        QVERIFY(tp);
+        QTest::mousePress(tp->hardKey(kOk), Qt::LeftButton);
+        QCOMPARE(sent(), QList<Codes>{{14}});
+        deactivate(tp);
+        QCOMPARE(sent(), QList<Codes>{{}});
+        QTest::mouseRelease(tp->switchArea(0), Qt::LeftButton);
+        QVERIFY(sent().isEmpty());
+    }
+
     void miniPendantHasTheEnablingSwitch()
     {
         auto *mini = static_cast<frmMiniTP *>(startStandalone(1, link));

@@ -321,6 +321,9 @@ private slots:
         drain();
         clickCentre(tp->hardKey(7));
         QVERIFY(drain().isEmpty());
+        // Nor does the disabled dial turn under a drag.
+        drag({0, 30, 60, 90, 120});
+        QVERIFY(drain().isEmpty());
     }
 
     void windowCommands()

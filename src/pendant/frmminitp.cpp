@@ -366,6 +366,7 @@ void frmMiniTP::tmrFirstConn_Timer()
         reportTimerError(e);
     }
     enableKeys();
+    connectionState().set(ConnectionState::Connect);
 }
 
 const KeyTable *frmMiniTP::keyTable() const
@@ -403,8 +404,10 @@ Variant frmMiniTP::GetKeyState()
 {
     if (!m_bFirstKeyState) {
         m_bFirstKeyState = true;
-        if (!g_Standalone)
+        if (!g_Standalone) {
+            connectionState().set(ConnectionState::Connect);
             sendHostMessage(0, Variant(int16_t(1)));
+        }
     }
     return PendantWindowBase::GetKeyState();
 }

@@ -337,6 +337,8 @@ void frmOldTP::tmrFirstConn_Timer()
         reportTimerError(e);
     }
     setEnabled(true);
+    if (g_Standalone)
+        connectionState().set(ConnectionState::Connect);
 }
 
 void frmOldTP::letGoOfControls(const QList<int32_t> &codes)

@@ -79,6 +79,7 @@ void frmTPLess::Unload()
 {
     if (tmrTPLess)
         tmrTPLess->setEnabled(false);
+    m_state->set(ConnectionState::Disconnect);
     hide();
 }
 
@@ -114,6 +115,7 @@ void frmTPLess::makeSeeThrough()
 void frmTPLess::tmrTPLess_Timer()
 {
     tmrTPLess->setInterval(g_TPLessInterval);
+    m_state->set(ConnectionState::TPLess);
     // A failure is forgotten; the next tick comes as usual.
     try {
         if (!g_Standalone)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "pendant/connectionstate.h"
 #include "pendant/windowtimer.h"
 #include "provider/pendantwindow.h"
 
@@ -45,6 +46,8 @@ public:
     enum class SeeThrough { None, Shaped, Alpha };
     SeeThrough seeThrough() const { return m_seeThrough; }
     bool isSeeThrough() const { return m_seeThrough != SeeThrough::None; }
+    // "TPLESS" from the first keep-alive tick, "DISCONNECT" before it and after unloading.
+    ConnectionState &connectionState() { return *m_state; }
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -59,6 +62,7 @@ private:
     QLabel *lblTPLess = nullptr;
     QComboBox *cmbState = nullptr;
     WindowTimer *tmrTPLess = nullptr;
+    ConnectionState *m_state = new ConnectionState(this);
 };
 
 // The pixels a widget paints over a transparent background, in its parent's coordinates:

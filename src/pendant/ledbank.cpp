@@ -1,5 +1,7 @@
 #include "pendant/ledbank.h"
 
+#include <algorithm>
+
 namespace tarvisk {
 
 LedBank::LedBank(int count, int intervalMs, Toggle toggle, QObject *parent)
@@ -15,6 +17,12 @@ QString LedBank::recordedState(int index) const
 {
     const auto &r = m_leds[index].recorded;
     return r ? QString::number(*r ? 1 : 0) : QString();
+}
+
+int LedBank::mode(int index) const
+{
+    const Led &led = m_leds[index];
+    return led.blink ? 2 : led.lit ? 1 : 0;
 }
 
 void LedBank::setLit(int index, bool lit)
@@ -53,8 +61,9 @@ void LedBank::SetLED(const Variant &vntVal)
         m_timer.setEnabled(true);
         break;
     default:
-        break;
+        return;
     }
+    emit modeSet(index, mode);
 }
 
 void LedBank::tick()
@@ -84,7 +93,19 @@ void Beeper::SetBeep(const Variant &value)
     const int32_t n = value.toLong();
     m_timer.setInterval(n > 0 ? n : 0);
     m_timer.setEnabled(n > 0);
+    m_untilNext = n < 0;
     setShown(n != 0);
+    emit changed(n != 0, n > 0 ? n : n < 0 ? -1 : 0);
+}
+
+int Beeper::millisecondsLeft() const
+{
+    if (!m_shown)
+        return 0;
+    if (m_untilNext)
+        return -1;
+    // A coarse timer may run a little past its interval; the time left never exceeds what was asked.
+    return std::clamp(m_timer.remainingTime(), 0, m_timer.interval());
 }
 
 void Beeper::setShown(bool shown)
@@ -100,6 +121,7 @@ void Beeper::tick()
     setShown(false);
     m_timer.setInterval(0);
     m_timer.setEnabled(false);
+    emit changed(false, 0);
 }
 
 } // namespace tarvisk

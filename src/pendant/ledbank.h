@@ -33,6 +33,8 @@ public:
     bool isBlinking(int index) const { return m_leds[index].blink; }
     // "0", "1", or empty while never switched.
     QString recordedState(int index) const;
+    // 2 while blinking, else 1 when lit and 0 when unlit.
+    int mode(int index) const;
     void setLit(int index, bool lit);
     WindowTimer &timer() { return m_timer; }
 
@@ -40,7 +42,11 @@ public:
     void tick();
 
 signals:
+    // The look of an LED changed (a request or a blink step).
     void changed(int index);
+    // A request reached an LED of the bank with mode 0, 1 or 2; raised for every such request,
+    // also one that leaves the LED as it was, never for a blink step.
+    void modeSet(int index, int mode);
 
 private:
     struct Led
@@ -67,16 +73,22 @@ public:
     // A value that is no 32-bit number fails and changes nothing.
     void SetBeep(const Variant &value);
     bool isShown() const { return m_shown; }
+    // While shown: the milliseconds left, or -1 until the next call. 0 while hidden.
+    int millisecondsLeft() const;
     WindowTimer &timer() { return m_timer; }
 
 signals:
     void shownChanged(bool shown);
+    // Every request, also one that changes nothing, and the end of a timed sound: whether the
+    // beeper sounds, and the milliseconds asked for (-1: until the next call; 0 when silent).
+    void changed(bool sounding, int milliseconds);
 
 private:
     void setShown(bool shown);
     void tick();
 
     bool m_shown = false;
+    bool m_untilNext = false;
     WindowTimer m_timer;
 };
 

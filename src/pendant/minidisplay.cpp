@@ -108,6 +108,8 @@ MiniDisplay::MiniDisplay(UnifontFace *font)
     m_image.fill(toRgb(BackColor));
 }
 
+MiniDisplay::~MiniDisplay() = default;
+
 QRgb MiniDisplay::toRgb(uint32_t color)
 {
     if (color & 0x80000000u)
@@ -137,8 +139,10 @@ void MiniDisplay::DrawDisplay(const Variant &data)
     } catch (const ProvError &) {
         // The list ends at its first error; the sender is told nothing.
     }
-    if (m_touched)
+    if (m_touched) {
         ++m_changeCount;
+        emit changed();
+    }
 }
 
 void MiniDisplay::executeItem(const Variant &item)

@@ -3,6 +3,7 @@
 #include "common/variant.h"
 
 #include <QImage>
+#include <QObject>
 #include <QRect>
 
 #include <cstdint>
@@ -27,8 +28,10 @@ class UnifontFace;
 //
 // A window holds one, calls DrawDisplay for link message 259 and "drawminitp", and repaints
 // when changeCount() moved since it last painted; its paint event calls paintMiniDisplay.
-class MiniDisplay
+// Whoever else shows the surface listens to changed().
+class MiniDisplay : public QObject
 {
+    Q_OBJECT
 public:
     static constexpr int UnitsWide = 126;
     static constexpr int UnitsHigh = 62;
@@ -47,6 +50,7 @@ public:
     // the display.
     MiniDisplay();
     explicit MiniDisplay(UnifontFace *font);
+    ~MiniDisplay() override;
 
     // Executes a drawing-command list. Never fails: the first error ends the list silently
     // and what was drawn before it stays.
@@ -74,6 +78,10 @@ public:
 
     // The pixel colour of an &HBBGGRR value (system colours are the usual scheme's text black).
     static QRgb toRgb(uint32_t color);
+
+signals:
+    // A DrawDisplay call wrote pixels (changeCount() moved).
+    void changed();
 
 private:
     void executeItem(const Variant &item);

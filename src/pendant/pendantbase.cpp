@@ -20,6 +20,7 @@ namespace tarvisk {
 PendantWindowBase::PendantWindowBase(const QString &formName, QWidget *parent)
     : QWidget(parent)
     , m_formName(formName)
+    , m_state(new ConnectionState(this))
 {
     setAttribute(Qt::WA_QuitOnClose, true);
     m_input = new InputPath(this, m_keys, [this] { return keyTable(); });
@@ -215,12 +216,14 @@ void PendantWindowBase::Disconnect()
     if (!g_Standalone) {
         // Held keys are reported let go before "DISCONNECT", not by the hiding after it.
         releaseHeldKeys();
+        m_state->set(ConnectionState::Disconnect);
         try {
             sendHostMessage(0, Variant(int16_t(0)));
         } catch (const ProvError &) {
             // The host may already be gone; the window still disconnects.
         }
     }
+    m_state->set(ConnectionState::Disconnect);
     hide();
 }
 
@@ -231,6 +234,7 @@ void PendantWindowBase::tmrFirstConn_Timer()
     try {
         if (g_Standalone) {
             enableKeys();
+            m_state->set(ConnectionState::Connect);
         } else {
             cmbState->setCurrentIndex(1);
             cmbState_Click();
@@ -258,14 +262,17 @@ void PendantWindowBase::cmbState_Click()
         switch (index) {
         case 1:
             enableEveryControl(true);
+            m_state->set(index);
             sendHostMessage(0, Variant(index));
             break;
         case 3:
+            m_state->set(index);
             sendHostMessage(0, Variant(int32_t(3)));
             break;
         case 0:
         case 2:
             enableEveryControl(false);
+            m_state->set(index);
             sendHostMessage(0, Variant(index));
             break;
         default:

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "pendant/inputpath.h"
+#include "pendant/connectionstate.h"
 #include "pendant/keystate.h"
 #include "pendant/windowtimer.h"
 #include "provider/keytables.h"
@@ -46,6 +47,9 @@ public:
     InputPath &input() { return *m_input; }
     // The enabling switch's lamp (key DEAD), or nullptr before the window loads.
     QWidget *enablingSwitch() const { return m_enablingSwitch; }
+    // "DISCONNECT" until the first tick connects the window (standalone) or the window announces
+    // a state to the host (hosted); "DISCONNECT" again after Disconnect.
+    ConnectionState &connectionState() { return *m_state; }
     int32_t defaultMode() const { return m_defaultMode; }
     QComboBox *stateSelector() const { return cmbState; }
     WindowTimer *firstConnectionTimer() const { return tmrFirstConn; }
@@ -128,6 +132,7 @@ private:
     QList<QPointer<QWidget>> m_controls;
     QComboBox *cmbState = nullptr;
     WindowTimer *tmrFirstConn = nullptr;
+    ConnectionState *m_state = nullptr;
     QMetaObject::Connection m_linkConnection;
     QMetaObject::Connection m_healthConnection;
     QString m_caption; // the title the window gave itself

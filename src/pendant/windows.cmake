@@ -3,6 +3,7 @@
 set(TARVISK_PENDANT_SOURCES
     keystate.cpp keystate.h
     windowtimer.cpp windowtimer.h
+    connectionstate.cpp connectionstate.h
     ledbank.cpp ledbank.h
     jogdial.cpp jogdial.h
     pictures.cpp pictures.h
@@ -14,6 +15,7 @@ set(TARVISK_PENDANT_SOURCES
     pendantbase.cpp pendantbase.h
     frmtp.cpp frmtp.h
     pendants.cpp pendants.h
+    pendantparts.cpp pendantparts.h
     zoomstyle.cpp zoomstyle.h)
 include(${CMAKE_CURRENT_LIST_DIR}/mini.cmake OPTIONAL)
 include(${CMAKE_CURRENT_LIST_DIR}/old.cmake OPTIONAL)

@@ -18,6 +18,8 @@ public:
     bool isEnabled() const { return m_enabled; }
     void setEnabled(bool enabled);
     bool isRunning() const { return m_timer.isActive(); }
+    // Milliseconds to the next tick, -1 when not running.
+    int remainingTime() const { return m_timer.remainingTime(); }
 
 signals:
     void Timer();

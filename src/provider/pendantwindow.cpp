@@ -181,6 +181,7 @@ void unloadPendantWindow(PendantKind kind)
     if (QWidget *w = window->widget()) {
         w->hide();
     }
+    emit pendantWindowEvents().releasing(kind);
     retire(std::move(window));
 }
 
@@ -189,6 +190,8 @@ void releaseAllPendantWindows()
     Registry &r = registry();
     std::map<PendantKind, std::unique_ptr<IPendantWindow>> instances;
     instances.swap(r.instances);
+    for (const auto &entry : instances)
+        emit pendantWindowEvents().releasing(entry.first);
     std::vector<std::unique_ptr<IPendantWindow>> retired;
     retired.swap(r.retired);
 }
@@ -196,6 +199,12 @@ void releaseAllPendantWindows()
 int retiredPendantWindows()
 {
     return int(registry().retired.size());
+}
+
+PendantWindowEvents &pendantWindowEvents()
+{
+    static PendantWindowEvents events;
+    return events;
 }
 
 } // namespace tarvisk

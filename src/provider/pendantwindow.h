@@ -2,6 +2,8 @@
 
 #include "common/variant.h"
 
+#include <QObject>
+
 #include <functional>
 #include <memory>
 
@@ -71,5 +73,18 @@ void unloadPendantWindow(PendantKind kind);
 void releaseAllPendantWindows();
 // Unloaded windows not destroyed yet.
 int retiredPendantWindows();
+
+// Which window stands for the pendant, for those who follow it (scripting, recording): the one
+// ShowPendant connected last, until the registry lets it go.
+class PendantWindowEvents : public QObject
+{
+    Q_OBJECT
+signals:
+    // ShowPendant connected the window of that kind (and showed it when standalone).
+    void connected(tarvisk::PendantKind kind);
+    // The window of that kind is being let go: after its unload handling, before it is destroyed.
+    void releasing(tarvisk::PendantKind kind);
+};
+PendantWindowEvents &pendantWindowEvents();
 
 } // namespace tarvisk

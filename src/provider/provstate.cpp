@@ -46,6 +46,7 @@ void ShowPendant(int32_t lPendantType, int32_t lDefaultMode, bool bHosted, bool 
     } else {
         w->show();
     }
+    emit pendantWindowEvents().connected(kind);
 }
 
 void sendHostMessage(int32_t number, const Variant &value)

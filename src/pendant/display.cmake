@@ -2,6 +2,7 @@
 tarvisk_add_library(tarvisk_display
   SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/minidisplay.cpp ${CMAKE_CURRENT_LIST_DIR}/minidisplay.h
+    ${CMAKE_CURRENT_LIST_DIR}/displaybits.cpp ${CMAKE_CURRENT_LIST_DIR}/displaybits.h
     ${CMAKE_CURRENT_LIST_DIR}/minidisplaytext.cpp ${CMAKE_CURRENT_LIST_DIR}/minidisplaytext.h
     ${CMAKE_CURRENT_LIST_DIR}/unifont.cpp ${CMAKE_CURRENT_LIST_DIR}/unifont.h
   PUBLIC_LIBS tarvisk_common Qt6::Gui)

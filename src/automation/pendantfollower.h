@@ -1,0 +1,56 @@
+#pragma once
+
+#include "pendant/pendantparts.h"
+
+#include <QList>
+#include <QMetaObject>
+#include <QObject>
+#include <QPointer>
+#include <QStringList>
+#include <QWidget>
+
+namespace tarvisk {
+
+// Follows the pendant window that is loaded (the one ShowPendant connected last, until it is let
+// go) and listens to its models' change signals, raising them again in the terms a script or a
+// recording uses. It never polls and never reaches into a window beyond its models.
+class PendantFollower : public QObject
+{
+    Q_OBJECT
+public:
+    // Starts with the window already loaded, if any.
+    explicit PendantFollower(QObject *parent = nullptr);
+    ~PendantFollower() override;
+
+    // The window followed now; invalid while none is loaded.
+    const PendantParts &parts() const { return m_parts; }
+    // The names of the keys held now, the mode switch's position first.
+    QStringList heldKeys() const;
+    // "DISCONNECT" while no window is loaded.
+    QString state() const;
+
+signals:
+    // Another window (or none) is followed now.
+    void windowChanged();
+    void keyChanged(const QString &key, bool held);
+    void ledChanged(int number, int mode);
+    void beeperChanged(bool sounding, int milliseconds);
+    void displayChanged();
+    void stateChanged(const QString &state);
+
+private:
+    void follow(IPendantWindow *window);
+    void drop();
+    // Compares the held keys with those last seen and raises a change for each difference,
+    // releases first.
+    void noteKeys();
+    void noteState();
+
+    PendantParts m_parts;
+    QPointer<QWidget> m_widget;
+    QList<QMetaObject::Connection> m_connections;
+    QStringList m_held;
+    QString m_state;
+};
+
+} // namespace tarvisk

@@ -6,13 +6,13 @@
 #include <memory>
 
 QObject *makePendantBusTest();
-
+QObject *makeRecordingTest();
 
 int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
     int status = 0;
-    for (auto make : {makePendantBusTest}) {
+    for (auto make : {makePendantBusTest, makeRecordingTest}) {
         std::unique_ptr<QObject> test(make());
         status |= QTest::qExec(test.get(), argc, argv);
     }

@@ -1,0 +1,133 @@
+#include "automation/recorder.h"
+
+#include "pendant/displaybits.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+#include <cstdio>
+
+namespace tarvisk {
+
+using recording::Event;
+using recording::Type;
+
+Recorder::Recorder(QObject *parent)
+    : QObject(parent)
+{
+    connect(&m_follower, &PendantFollower::windowChanged, this, &Recorder::recordWindow);
+    connect(&m_follower, &PendantFollower::ledChanged, this, [this](int number, int mode) {
+        Event e;
+        e.type = Type::Led;
+        e.number = number;
+        e.mode = mode;
+        write(e);
+    });
+    connect(&m_follower, &PendantFollower::beeperChanged, this, [this](bool sounding, int ms) {
+        Event e;
+        e.type = Type::Beeper;
+        e.sounding = sounding;
+        e.milliseconds = ms;
+        write(e);
+    });
+    connect(&m_follower, &PendantFollower::displayChanged, this, &Recorder::recordDisplay);
+    connect(&m_follower, &PendantFollower::stateChanged, this, [this](const QString &state) {
+        Event e;
+        e.type = Type::State;
+        e.state = state;
+        write(e);
+    });
+}
+
+Recorder::~Recorder()
+{
+    finish();
+}
+
+bool Recorder::open(const QString &path, const QString &setting, const QStringList &arguments, QString *error)
+{
+    const QFileInfo info(path);
+    if (info.exists()) {
+        *error = QStringLiteral("the recording %1 exists already; a recording is never overwritten: give another "
+                                "name, or remove it first")
+                     .arg(path);
+        return false;
+    }
+    if (!QDir().mkpath(info.absolutePath())) {
+        *error = QStringLiteral("cannot create the folder %1 for the recording").arg(info.absolutePath());
+        return false;
+    }
+    m_file.setFileName(path);
+    if (!m_file.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
+        *error = QStringLiteral("cannot write the recording %1: %2").arg(path, m_file.errorString());
+        return false;
+    }
+    m_clock.start();
+    Event start;
+    start.type = Type::Start;
+    start.setting = setting;
+    start.arguments = arguments;
+    write(start);
+    if (m_follower.parts().isValid())
+        recordWindow();
+    return true;
+}
+
+void Recorder::finish()
+{
+    if (!m_file.isOpen())
+        return;
+    Event end;
+    end.type = Type::End;
+    write(end);
+    m_file.close();
+}
+
+void Recorder::write(Event e)
+{
+    if (!m_file.isOpen())
+        return;
+    e.t = m_clock.elapsed();
+    const QByteArray line = recording::toJsonLine(e) + '\n';
+    if (m_file.write(line) != line.size() || !m_file.flush()) {
+        std::fprintf(stderr, "tarvisk: the recording %s stopped: %s\n", qPrintable(m_file.fileName()),
+                     qPrintable(m_file.errorString()));
+        m_file.close();
+    }
+}
+
+void Recorder::recordWindow()
+{
+    const PendantParts &parts = m_follower.parts();
+    if (!parts.isValid())
+        return;
+    Event e;
+    e.type = Type::Pendant;
+    e.pendantType = int(parts.kind);
+    write(e);
+}
+
+void Recorder::recordDisplay()
+{
+    const MiniDisplay *display = m_follower.parts().display;
+    if (!display)
+        return;
+    Event e;
+    e.type = Type::Display;
+    e.digest = displayDigest(*display);
+    e.bits = displayUnitBits(*display);
+    write(e);
+}
+
+void Recorder::recordInput(Type type, const QString &key, const QString &source, uint64_t holder, bool latched)
+{
+    Event e;
+    e.type = type;
+    e.key = key;
+    e.source = source;
+    e.holder = holder;
+    e.latched = latched;
+    write(e);
+}
+
+} // namespace tarvisk

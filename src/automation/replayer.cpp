@@ -1,0 +1,253 @@
+#include "automation/replayer.h"
+
+#include "common/unitbitmap.h"
+#include "pendant/displaybits.h"
+
+#include <algorithm>
+#include <cstdio>
+
+namespace tarvisk {
+
+using recording::Event;
+using recording::timeText;
+using recording::Type;
+
+namespace {
+
+// In fast mode, how long the replay waits for more outputs once every recorded one has come.
+constexpr int kSettleMs = 100;
+
+} // namespace
+
+Replayer::Replayer(QList<Event> events, QString name, QObject *parent)
+    : QObject(parent)
+    , m_events(std::move(events))
+    , m_name(std::move(name))
+{
+    for (const Event &e : std::as_const(m_events)) {
+        m_endTime = std::max(m_endTime, e.t);
+        if (e.isOutput())
+            m_recorded[e.stream()] << e;
+    }
+    m_writer = [](const QString &text) {
+        std::fputs(qPrintable(text + u'\n'), stdout);
+        std::fflush(stdout);
+    };
+    m_timer.setSingleShot(true);
+    connect(&m_timer, &QTimer::timeout, this, &Replayer::schedule);
+
+    connect(&m_follower, &PendantFollower::windowChanged, this, &Replayer::onWindow);
+    connect(&m_follower, &PendantFollower::ledChanged, this, [this](int number, int mode) {
+        Event e;
+        e.type = Type::Led;
+        e.number = number;
+        e.mode = mode;
+        onOutput(e);
+    });
+    connect(&m_follower, &PendantFollower::beeperChanged, this, [this](bool sounding, int ms) {
+        Event e;
+        e.type = Type::Beeper;
+        e.sounding = sounding;
+        e.milliseconds = ms;
+        onOutput(e);
+    });
+    connect(&m_follower, &PendantFollower::displayChanged, this, [this] {
+        const MiniDisplay *display = m_follower.parts().display;
+        if (!display)
+            return;
+        Event e;
+        e.type = Type::Display;
+        e.digest = displayDigest(*display);
+        e.bits = displayUnitBits(*display);
+        onOutput(e);
+    });
+    connect(&m_follower, &PendantFollower::stateChanged, this, [this](const QString &state) {
+        Event e;
+        e.type = Type::State;
+        e.state = state;
+        onOutput(e);
+    });
+}
+
+Replayer::~Replayer() = default;
+
+void Replayer::start()
+{
+    m_clock.start();
+    onWindow();
+    schedule();
+}
+
+void Replayer::onWindow()
+{
+    const PendantParts &parts = m_follower.parts();
+    if (m_pendantChecked || !parts.isValid() || !m_clock.isValid())
+        return;
+    m_pendantChecked = true;
+    for (const Event &e : std::as_const(m_events)) {
+        if (e.type != Type::Pendant)
+            continue;
+        if (e.pendantType != int(parts.kind)) {
+            difference(0,
+                       QStringLiteral("pendant: the recording is of the %1 pendant, the replay drives the %2 pendant")
+                           .arg(pendantKindName(PendantKind(e.pendantType)), pendantKindName(parts.kind)));
+        }
+        break;
+    }
+}
+
+void Replayer::onOutput(Event e)
+{
+    if (m_done || !m_clock.isValid())
+        return;
+    e.t = m_clock.elapsed();
+    m_actual[e.stream()] << e;
+    // Inputs waiting for this output are played from the event loop, not from inside the model
+    // that raised it.
+    if (m_fast)
+        m_timer.start(0);
+}
+
+bool Replayer::outputsBeforeSeen() const
+{
+    QHash<QString, int> needed;
+    const qsizetype limit = std::min(m_next, m_events.size());
+    for (qsizetype i = 0; i < limit; ++i) {
+        if (m_events[i].isOutput())
+            ++needed[m_events[i].stream()];
+    }
+    for (auto it = needed.cbegin(); it != needed.cend(); ++it) {
+        if (m_actual.value(it.key()).size() < it.value())
+            return false;
+    }
+    return true;
+}
+
+void Replayer::schedule()
+{
+    if (m_done)
+        return;
+    const int64_t now = m_clock.elapsed();
+    for (;;) {
+        while (m_next < m_events.size() && !m_events[m_next].isInput())
+            ++m_next;
+        if (m_next >= m_events.size())
+            break;
+        const Event &in = m_events[m_next];
+        if (now < in.t && !(m_fast && outputsBeforeSeen())) {
+            m_timer.start(int(in.t - now));
+            return;
+        }
+        ++m_inputs;
+        QString why;
+        if (m_player && !m_player(in, &why)) {
+            difference(in.t, QStringLiteral("%1 of %2 (recorded from the %3): the pendant refused it: %4")
+                                 .arg(recording::typeName(in.type), in.key, in.source, why));
+        }
+        ++m_next;
+        if (m_done)
+            return;
+    }
+    // Every input is played: the session ends at its recorded end, or in fast mode once every
+    // recorded output has come and nothing more came for a moment.
+    int64_t wake = m_endTime + kGraceMs;
+    if (m_fast && outputsBeforeSeen()) {
+        int64_t last = 0;
+        for (const auto &list : std::as_const(m_actual)) {
+            if (!list.isEmpty())
+                last = std::max(last, list.last().t);
+        }
+        wake = std::min(wake, last + kSettleMs);
+    }
+    if (now >= wake) {
+        end();
+        return;
+    }
+    m_timer.start(int(wake - now));
+}
+
+void Replayer::end()
+{
+    if (m_done)
+        return;
+    m_done = true;
+    m_timer.stop();
+    compare();
+    emit finished(m_differences == 0 ? 0 : 1);
+}
+
+void Replayer::compare()
+{
+    QStringList streams = m_recorded.keys();
+    for (const QString &s : m_actual.keys()) {
+        if (!streams.contains(s))
+            streams << s;
+    }
+    int compared = 0;
+    for (const QString &stream : std::as_const(streams)) {
+        const QList<Event> recorded = m_recorded.value(stream);
+        const QList<Event> actual = m_actual.value(stream);
+        const qsizetype count = std::max(recorded.size(), actual.size());
+        compared += int(recorded.size());
+        for (qsizetype i = 0; i < count; ++i) {
+            if (i < recorded.size() && i < actual.size()) {
+                const Event &r = recorded[i], &a = actual[i];
+                if (r.sameOutput(a))
+                    continue;
+                QStringList picture;
+                if (r.type == Type::Display) {
+                    picture = unitbitmap::sideBySide(unitbitmap::textRows(r.bits), unitbitmap::textRows(a.bits),
+                                                     QStringLiteral("recorded at %1").arg(timeText(r.t)),
+                                                     QStringLiteral("replay at %1").arg(timeText(a.t)));
+                }
+                difference(r.t,
+                           QStringLiteral("%1: recorded %2, the replay gave %3 at %4")
+                               .arg(stream, r.valueText(), a.valueText(), timeText(a.t)),
+                           picture);
+            } else if (i < recorded.size()) {
+                const Event &r = recorded[i];
+                difference(r.t, QStringLiteral("%1: recorded %2, the replay gave nothing").arg(stream, r.valueText()));
+            } else {
+                const Event &a = actual[i];
+                difference(a.t, QStringLiteral("%1: the replay gave %2, which the recording does not have")
+                                    .arg(stream, a.valueText()));
+            }
+        }
+    }
+    std::stable_sort(m_found.begin(), m_found.end(), [](const auto &a, const auto &b) { return a.first < b.first; });
+    if (m_found.isEmpty()) {
+        line(QStringLiteral("replay of %1: all %2 outputs match (%3 inputs played)")
+                 .arg(m_name)
+                 .arg(compared)
+                 .arg(m_inputs));
+        return;
+    }
+    line(QStringLiteral("replay of %1: %2 difference%3 (%4 outputs recorded, %5 inputs played)")
+             .arg(m_name)
+             .arg(m_found.size())
+             .arg(m_found.size() == 1 ? QString() : QStringLiteral("s"))
+             .arg(compared)
+             .arg(m_inputs));
+    for (const auto &[t, lines] : std::as_const(m_found)) {
+        for (const QString &text : lines)
+            line(text);
+    }
+}
+
+void Replayer::difference(int64_t t, const QString &text, const QStringList &picture)
+{
+    ++m_differences;
+    QStringList lines{timeText(t) + QStringLiteral("  ") + text};
+    for (const QString &row : picture)
+        lines << QStringLiteral("    ") + row;
+    m_found.append({t, lines});
+}
+
+void Replayer::line(const QString &text)
+{
+    m_report << text;
+    if (m_writer)
+        m_writer(text);
+}
+
+} // namespace tarvisk

@@ -1,5 +1,6 @@
 #include "app/commandline.h"
 
+#include "automation/pendantbus.h"
 #include "common/twips.h"
 
 namespace tarvisk {
@@ -37,6 +38,41 @@ template <size_t N> bool isOneOf(const QString &name, const char *const (&list)[
     return false;
 }
 
+// The value of one of our options given as "--opt VALUE" or "--opt=VALUE"; empty when missing.
+QString ourValue(const QStringList &arguments, qsizetype &i)
+{
+    const QString &a = arguments.at(i);
+    if (const qsizetype eq = a.indexOf(u'='); eq >= 0)
+        return a.mid(eq + 1);
+    if (i + 1 < arguments.size())
+        return arguments.at(++i);
+    return {};
+}
+
+CommandLine refuse(CommandLine cl, const QString &error)
+{
+    cl.action = CommandLine::Action::Refuse;
+    cl.error = error;
+    return cl;
+}
+
+// The options that only make sense together, checked once every option is read.
+CommandLine checkScripting(CommandLine cl, bool nameGiven)
+{
+    const ScriptingOptions &s = cl.scripting;
+    QString why;
+    if (nameGiven && !PendantBus::isValidName(s.name, &why))
+        return refuse(cl, QStringLiteral("--name: %1").arg(why));
+    if (s.fast && s.replay.isEmpty())
+        return refuse(cl, QStringLiteral("--fast goes with --replay FILE"));
+    if (cl.automation && nameGiven)
+        return refuse(cl, QStringLiteral("--name names a standalone pendant; a hosted one is reached on the "
+                                         "provider's name"));
+    if (cl.automation && !s.replay.isEmpty())
+        return refuse(cl, QStringLiteral("--replay replays a standalone session, not with --automation"));
+    return cl;
+}
+
 } // namespace
 
 int parseZoomPercent(const QString &text)
@@ -54,7 +90,8 @@ int parseZoomPercent(const QString &text)
 QString usageText()
 {
     return QStringLiteral("Usage: tarvisk [OPTIONS] [DEST_IP [DEST_PORT [SRC_IP [SRC_PORT [PENDANT_TYPE]]]]]\n"
-                          "       tarvisk --automation\n"
+                          "       tarvisk --replay FILE [--fast] [OPTIONS] [DEST_IP ...]\n"
+                          "       tarvisk --automation [--record FILE]\n"
                           "\n"
                           "Emulates a robot controller's teach pendant.\n"
                           "\n"
@@ -67,8 +104,18 @@ QString usageText()
                           "  Without arguments the connection dialog asks, and remembers the choice in\n"
                           "  $XDG_CONFIG_HOME/Tarvisk/Tarvisk.ini.\n"
                           "\n"
+                          "  --name NAME   scripting name of a standalone pendant: it is driven and read on the\n"
+                          "                session bus as ZephProv.Halvex.Tarvisk.Pendant.NAME (letters, digits\n"
+                          "                and _; default p and the process id)\n"
+                          "  --record FILE record the session: inputs and outputs, one JSON object a line;\n"
+                          "                FILE without a folder goes to $XDG_STATE_HOME/Tarvisk/\n"
+                          "  --replay FILE play a recorded session's inputs at their recorded times and compare\n"
+                          "                every output; exit 0 when all match, 1 otherwise. Without address\n"
+                          "                arguments, those of the recording\n"
+                          "  --fast        with --replay: play each input as soon as the outputs before it came\n"
                           "  --automation  serve the provider objects on the D-Bus session bus under\n"
-                          "                ZephProv.Halvex.Tarvisk for a client program\n"
+                          "                ZephProv.Halvex.Tarvisk for a client program, and the loaded pendant\n"
+                          "                at /ZephProv/Halvex/Tarvisk/Pendant\n"
                           "  --zoom PERCENT  draw the pendant PERCENT large, 50 to 400 (default: the\n"
                           "                zoom stored by the connection dialog, else 100)\n"
                           "  --help        show this text\n"
@@ -78,7 +125,11 @@ QString usageText()
                           "Qt's own options are passed on: -platform NAME (xcb, wayland, offscreen),\n"
                           "-display DISPLAY, -style NAME and the like. Without -platform or QT_QPA_PLATFORM\n"
                           "the pendant runs on the X server of DISPLAY where one answers, also on a Wayland\n"
-                          "desktop, since only X lets it place its window as a client asks.\n");
+                          "desktop, since only X lets it place its window as a client asks.\n"
+                          "\n"
+                          "Exit status: 0 done (a replay: every output matched); 1 the start failed (a taken\n"
+                          "name, a recording that cannot be read or written) or a replay differed; 2 a usage\n"
+                          "error.\n");
 }
 
 QString versionText()
@@ -90,6 +141,7 @@ CommandLine parseCommandLine(const QStringList &arguments)
 {
     CommandLine cl;
     bool onlyArguments = false;
+    bool nameGiven = false;
     for (qsizetype i = 0; i < arguments.size(); ++i) {
         const QString &a = arguments.at(i);
         if (onlyArguments || !looksLikeOption(a)) {
@@ -133,6 +185,25 @@ CommandLine parseCommandLine(const QStringList &arguments)
             continue;
         }
         const QString name = optionName(a);
+        if (name == QLatin1String("fast") && a.startsWith(QLatin1String("--")) && !a.contains(u'=')) {
+            cl.scripting.fast = true;
+            continue;
+        }
+        if ((name == QLatin1String("name") || name == QLatin1String("record") || name == QLatin1String("replay")) &&
+            a.startsWith(QLatin1String("--"))) {
+            const QString value = ourValue(arguments, i);
+            if (value.isEmpty())
+                return refuse(cl, QStringLiteral("the option --%1 needs a value").arg(name));
+            if (name == QLatin1String("name")) {
+                cl.scripting.name = value;
+                nameGiven = true;
+            } else if (name == QLatin1String("record")) {
+                cl.scripting.record = value;
+            } else {
+                cl.scripting.replay = value;
+            }
+            continue;
+        }
         if (isOneOf(name, kQtFlags) && !a.contains(u'=')) {
             cl.qtOptions << a;
             continue;
@@ -154,11 +225,9 @@ CommandLine parseCommandLine(const QStringList &arguments)
                 cl.platform = value;
             continue;
         }
-        cl.action = CommandLine::Action::Refuse;
-        cl.error = QStringLiteral("unknown option %1").arg(a);
-        return cl;
+        return refuse(cl, QStringLiteral("unknown option %1").arg(a));
     }
-    return cl;
+    return checkScripting(cl, nameGiven);
 }
 
 } // namespace tarvisk

@@ -5,6 +5,15 @@
 
 namespace tarvisk {
 
+// The options of scripting, recording and replaying a pendant.
+struct ScriptingOptions
+{
+    QString name;      // --name NAME, standalone; empty: "p" and the process id
+    QString record;    // --record FILE
+    QString replay;    // --replay FILE
+    bool fast = false; // --fast, with --replay
+};
+
 // The program's own reading of its arguments, before Qt sees them. Options are told apart from
 // the positional arguments so that a mistyped option is refused instead of being taken for the
 // controller's address; a negative number ("-1", the old pendant) is an argument, not an option.
@@ -19,6 +28,7 @@ struct CommandLine
 
     Action action = Action::Run;
     bool automation = false;
+    ScriptingOptions scripting;
     // The positional arguments, as the start-up takes them (at most five are read).
     QStringList positional;
     // Qt's own options that were given (-platform NAME, -display NAME, ...), passed on to Qt.

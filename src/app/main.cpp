@@ -5,6 +5,7 @@
 #include "app/launch.h"
 #include "app/messageboxes.h"
 #include "app/platformchoice.h"
+#include "app/scripting.h"
 #include "app/termination.h"
 #include "link/udplink.h"
 #include "pendant/pendants.h"
@@ -74,6 +75,13 @@ void endStandalone()
     QCoreApplication::exit(0);
 }
 
+// The five arguments a connection dialog's choice stands for.
+QStringList choiceArguments(const ConnectChoice &c)
+{
+    return {c.destIP, QString::number(c.destPort), c.useSrcIP ? c.srcIP : QStringLiteral("255.255.255.255"),
+            c.useSrcPort ? QString::number(c.srcPort) : QStringLiteral("5009"), QString::number(c.type)};
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -99,20 +107,47 @@ int main(int argc, char **argv)
     if (!termination.isInstalled())
         std::fprintf(stderr, "tarvisk: %s\n", termination.error().toLocal8Bit().constData());
 
+    Scripting fixture;
+    const ScriptingOptions &scripting = cl->scripting;
     StartupEnvironment env;
     env.startedByUser = !cl->automation;
     env.commandLine = joinCommandLine(cl->positional);
-    env.runConnectDialog = [zoom = cl->zoomPercent] { return runConnectDialog(zoom); };
     env.zoomPercent = cl->zoomPercent;
     env.storedZoomPercent = [] { return frmConnect::storedZoomPercent(); };
     env.createLink = [] { return std::make_shared<UdpPendantLink>(); };
-    if (!cl->automation)
-        QObject::connect(&termination, &TerminationSignals::terminationRequested, &app, &endStandalone);
+    if (cl->automation) {
+        // The start-up of a hosted run prepares the key tables and the keep-alive period only.
+        Main(env);
+        const int status = runAutomation(app, termination, fixture, scripting);
+        releaseProcessObjects();
+        return fixture.finish(status);
+    }
+
+    QStringList positional = cl->positional;
+    if (!fixture.startStandalone(scripting) || !fixture.loadReplay(scripting, positional))
+        return 1;
+    env.commandLine = joinCommandLine(positional);
+    // The session's clock starts where the link is about to open: after the connection dialog,
+    // whose time a replay does not spend.
+    if (!positional.isEmpty() && !fixture.startRecording(scripting, QStringLiteral("standalone"), positional))
+        return 1;
+    bool recordingFailed = false;
+    env.runConnectDialog = [&] {
+        ConnectChoice choice = runConnectDialog(cl->zoomPercent);
+        if (!choice.cancel &&
+            !fixture.startRecording(scripting, QStringLiteral("standalone"), choiceArguments(choice))) {
+            recordingFailed = true;
+            choice.cancel = true;
+        }
+        return choice;
+    };
+    QObject::connect(&termination, &TerminationSignals::terminationRequested, &app, &endStandalone);
+    fixture.startReplay();
     const bool started = Main(env);
 
     int status = 0;
-    if (cl->automation) {
-        status = runAutomation(app, termination);
+    if (recordingFailed) {
+        status = 1;
     } else if (termination.received() != 0) {
         endStandalone(); // asked to end while the connection dialog was up
     } else if (!anyWindowVisible()) {
@@ -120,6 +155,7 @@ int main(int argc, char **argv)
     } else {
         status = app.exec(); // a window loaded before a failure stays usable
     }
+    status = fixture.finish(status);
     releaseProcessObjects();
     return status;
 }

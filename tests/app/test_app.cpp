@@ -233,6 +233,44 @@ private slots:
         QVERIFY(cl.positional.isEmpty());
     }
 
+    // The scripting options take their value either way, and refuse what cannot go together
+    // before anything starts.
+    void scriptingOptions()
+    {
+        CommandLine cl = parseCommandLine(
+            {"--name", "bench_1", "--record=s.jsonl", "10.0.0.2", "--replay", "r.jsonl", "--fast", "5010"});
+        QCOMPARE(int(cl.action), int(CommandLine::Action::Run));
+        QCOMPARE(cl.positional, (QStringList{"10.0.0.2", "5010"}));
+        QCOMPARE(cl.scripting.name, QStringLiteral("bench_1"));
+        QCOMPARE(cl.scripting.record, QStringLiteral("s.jsonl"));
+        QCOMPARE(cl.scripting.replay, QStringLiteral("r.jsonl"));
+        QVERIFY(cl.scripting.fast);
+        // The old pendant's -1 after a valued option is still the argument.
+        cl = parseCommandLine({"--record", "a", "127.0.0.1", "5010", "255.255.255.255", "5009", "-1"});
+        QCOMPARE(cl.positional.last(), QStringLiteral("-1"));
+
+        const struct
+        {
+            QStringList arguments;
+            const char *error;
+        } refused[] = {
+            {{"--name", "9lives"}, "--name: \"9lives\" begins with a digit"},
+            {{"--name=a-b"}, "--name: \"a-b\" holds \"-\""},
+            {{"--record"}, "the option --record needs a value"},
+            {{"--replay="}, "the option --replay needs a value"},
+            {{"--fast", "10.0.0.2"}, "--fast goes with --replay FILE"},
+            {{"--automation", "--name", "x"}, "--name names a standalone pendant"},
+            {{"--automation", "--replay", "r"}, "--replay replays a standalone session"},
+            {{"--fast=1", "--replay", "r"}, "unknown option --fast=1"},
+        };
+        for (const auto &r : refused) {
+            const CommandLine bad = parseCommandLine(r.arguments);
+            QCOMPARE(int(bad.action), int(CommandLine::Action::Refuse));
+            QVERIFY2(bad.error.startsWith(QLatin1String(r.error)), qPrintable(bad.error));
+        }
+        QVERIFY(parseCommandLine({"--automation", "--record", "h"}).action == CommandLine::Action::Run);
+    }
+
     void windowSystemChoice()
     {
         const QString socket = QStringLiteral("/run/user/1000/wayland-0");

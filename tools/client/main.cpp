@@ -4,6 +4,7 @@
 #include "host/dbusvalue.h"
 #include "host/messagerecord.h"
 #include "iprovidercontrollerinterface.h"
+#include "pendantcommand.h"
 #include "valuetext.h"
 
 #include <QCommandLineParser>
@@ -42,7 +43,12 @@ const char *const kDescription =
     "A command name that the provider does not know is warned about on stderr, and sent all the same.\n"
     "\n"
     "Exit status: 0 done; 1 a command or the connect failed (its status and the status's description\n"
-    "on stderr); 2 the provider cannot be reached.";
+    "on stderr); 2 the provider cannot be reached.\n"
+    "\n"
+    "tarvisk-client pendant [--name NAME | --hosted] COMMAND drives and reads a pendant as a hand\n"
+    "would (press, release, tap, release-all, mode, jog, enable, keys, keystate, keynames, leds,\n"
+    "beeper, state, display, window, watch); tarvisk-client pendants lists the pendants; see\n"
+    "tarvisk-client pendant --help.";
 
 int g_signalPipe[2] = {-1, -1};
 
@@ -315,6 +321,23 @@ int main(int argc, char **argv)
     QCoreApplication::setApplicationName(QStringLiteral("tarvisk-client"));
     QCoreApplication::setApplicationVersion(QStringLiteral(TARVISK_VERSION));
     registerMessageRecordTypes();
+
+    // The pendant's own interface: subcommands of their own.
+    const QStringList all = QCoreApplication::arguments();
+    if (all.size() > 1 && (all[1] == u"pendant" || all[1] == u"pendants")) {
+        if (::pipe(g_signalPipe) == 0) {
+            std::signal(SIGINT, onSignal);
+            std::signal(SIGTERM, onSignal);
+            setPendantStopSignal(g_signalPipe[0]);
+        }
+        QDBusConnection bus = QDBusConnection::sessionBus();
+        if (!bus.isConnected()) {
+            printError(QStringLiteral("no session bus: ") + bus.lastError().message());
+            return 2;
+        }
+        const QStringList rest = all.mid(2);
+        return all[1] == u"pendant" ? runPendantCommand(bus, rest) : runPendantsCommand(bus, rest);
+    }
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QString::fromLatin1(kDescription));

@@ -119,15 +119,4 @@ void Recorder::recordDisplay()
     write(e);
 }
 
-void Recorder::recordInput(Type type, const QString &key, const QString &source, uint64_t holder, bool latched)
-{
-    Event e;
-    e.type = type;
-    e.key = key;
-    e.source = source;
-    e.holder = holder;
-    e.latched = latched;
-    write(e);
-}
-
 } // namespace tarvisk

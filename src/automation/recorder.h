@@ -9,7 +9,7 @@
 
 namespace tarvisk {
 
-// Writes a session as it happens: the window loaded, every key input with its source, and every
+// Writes a session as it happens: the window loaded, every key reported with its source, and every
 // LED, beeper, display and state change, one JSON line each, flushed as it is written so that
 // nothing is lost when the process ends abruptly. See recording.h.
 class Recorder : public QObject
@@ -32,9 +32,6 @@ public:
     // Milliseconds since open.
     int64_t elapsed() const { return m_clock.isValid() ? m_clock.elapsed() : 0; }
 
-    // An input, as the sources report it (also used by the input path's listener).
-    void recordInput(recording::Type type, const QString &key, const QString &source, uint64_t holder,
-                     bool latched = false);
 
 private:
     void write(recording::Event event);

@@ -16,12 +16,12 @@ namespace tarvisk::recording {
 
 namespace {
 
-const QStringList kTypeNames = {QStringLiteral("start"),   QStringLiteral("pendant"), QStringLiteral("press"),
-                                QStringLiteral("release"), QStringLiteral("latch"),   QStringLiteral("led"),
-                                QStringLiteral("beeper"),  QStringLiteral("display"), QStringLiteral("state"),
-                                QStringLiteral("end")};
-const QStringList kSources = {QStringLiteral("mouse"), QStringLiteral("keyboard"), QStringLiteral("touch"),
-                              QStringLiteral("script"), QStringLiteral("replay")};
+const QStringList kTypeNames = {QStringLiteral("start"),  QStringLiteral("pendant"), QStringLiteral("press"),
+                                QStringLiteral("release"), QStringLiteral("led"),    QStringLiteral("beeper"),
+                                QStringLiteral("display"), QStringLiteral("state"),  QStringLiteral("end")};
+const QStringList kSources = {QStringLiteral("mouse"),  QStringLiteral("keyboard"), QStringLiteral("touch"),
+                              QStringLiteral("script"), QStringLiteral("replay"),   QStringLiteral("latch"),
+                              QStringLiteral("program")};
 const QStringList kStates = {QStringLiteral("DISCONNECT"), QStringLiteral("CONNECT"), QStringLiteral("TPLESS"),
                              QStringLiteral("TPERROR")};
 
@@ -195,12 +195,6 @@ QByteArray toJsonLine(const Event &e)
     case Type::Release:
         o.insert(QStringLiteral("key"), e.key);
         o.insert(QStringLiteral("source"), e.source);
-        o.insert(QStringLiteral("holder"), double(e.holder));
-        break;
-    case Type::Latch:
-        o.insert(QStringLiteral("key"), e.key);
-        o.insert(QStringLiteral("latched"), e.latched);
-        o.insert(QStringLiteral("source"), e.source);
         break;
     case Type::Led:
         o.insert(QStringLiteral("number"), e.number);
@@ -268,12 +262,6 @@ bool parseLine(const QByteArray &line, Event &e, QString *error)
     case Type::Press:
     case Type::Release:
         e.key = r.text("key");
-        e.source = r.oneOf("source", kSources);
-        e.holder = uint64_t(r.integer("holder", 0, int64_t(1) << 50));
-        break;
-    case Type::Latch:
-        e.key = r.text("key");
-        e.latched = r.boolean("latched");
         e.source = r.oneOf("source", kSources);
         break;
     case Type::Led:

@@ -11,12 +11,13 @@ namespace tarvisk::recording {
 
 // A recorded session: JSON lines, one event a line, each with "t" (milliseconds since the
 // recording started) and "event". The first line is "start", the last (when the session ended
-// in order) "end". Inputs ("press", "release", "latch") are what the replay plays; outputs
-// ("led", "beeper", "display", "state") are what it compares. Format in docs/automation.md.
+// in order) "end". Inputs ("press", "release": each key reported pressed or let go, with the
+// source that did it) are what the replay plays; outputs ("led", "beeper", "display", "state")
+// are what it compares. Format in docs/automation.md.
 constexpr int kFormatVersion = 1;
 const char *const kFormatName = "tarvisk-recording";
 
-enum class Type { Start, Pendant, Press, Release, Latch, Led, Beeper, Display, State, End };
+enum class Type { Start, Pendant, Press, Release, Led, Beeper, Display, State, End };
 
 struct Event
 {
@@ -28,11 +29,11 @@ struct Event
     QStringList arguments;
     // pendant: the pendant type of the window loaded (-1, 0, 1, 2)
     int pendantType = 0;
-    // press, release, latch
+    // press, release
     QString key;
-    QString source; // mouse, keyboard, touch, script, replay; for a latch the gesture's source
-    uint64_t holder = 0;
-    bool latched = false;
+    // mouse, keyboard, touch, script, replay, latch (a latch gesture's hold or its end), program
+    // (what the window did by itself: the default mode at the first tick, a key let go on a way out)
+    QString source;
     // led
     int number = 0;
     int mode = 0;
@@ -45,7 +46,7 @@ struct Event
     // state
     QString state;
 
-    bool isInput() const { return type == Type::Press || type == Type::Release || type == Type::Latch; }
+    bool isInput() const { return type == Type::Press || type == Type::Release; }
     bool isOutput() const
     {
         return type == Type::Led || type == Type::Beeper || type == Type::Display || type == Type::State;

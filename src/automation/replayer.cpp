@@ -134,13 +134,14 @@ void Replayer::schedule()
         if (m_next >= m_events.size())
             break;
         const Event &in = m_events[m_next];
-        if (now < in.t && !(m_fast && outputsBeforeSeen())) {
-            m_timer.start(int(in.t - now));
+        const int64_t due = in.t - (m_player.lead ? m_player.lead(in) : 0);
+        if (now < due && !(m_fast && outputsBeforeSeen())) {
+            m_timer.start(int(due - now));
             return;
         }
         ++m_inputs;
         QString why;
-        if (m_player && !m_player(in, &why)) {
+        if (m_player.play && !m_player.play(in, &why)) {
             difference(in.t, QStringLiteral("%1 of %2 (recorded from the %3): the pendant refused it: %4")
                                  .arg(recording::typeName(in.type), in.key, in.source, why));
         }

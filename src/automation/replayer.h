@@ -12,9 +12,17 @@
 
 namespace tarvisk {
 
+// How a replay reaches the pendant: play one input (false with the reason when the pendant
+// refused it), and how long before its recorded time an input is to be played.
+struct InputPlayer
+{
+    std::function<bool(const recording::Event &input, QString *why)> play;
+    std::function<int(const recording::Event &input)> lead;
+};
+
 // Plays inputs into the pendant window that is loaded, through its input path as a source of
 // their own ("replay").
-std::function<bool(const recording::Event &input, QString *why)> makeReplayInputPlayer();
+InputPlayer makeReplayInputPlayer();
 
 // Plays a recording's inputs into the pendant and compares every output with the recording.
 // Inputs come at their recorded times, or with fast() as soon as every output recorded before
@@ -26,9 +34,6 @@ class Replayer : public QObject
 {
     Q_OBJECT
 public:
-    // Plays one input; false with the reason when the pendant refused it.
-    using InputPlayer = std::function<bool(const recording::Event &input, QString *why)>;
-
     // How long after the recorded end the replay still takes outputs, to catch extra ones.
     static constexpr int kGraceMs = 500;
 

@@ -3,12 +3,14 @@
 
 namespace tarvisk {
 
-std::function<bool(const recording::Event &, QString *)> makeReplayInputPlayer()
+InputPlayer makeReplayInputPlayer()
 {
-    return [](const recording::Event &, QString *why) {
+    InputPlayer player;
+    player.play = [](const recording::Event &, QString *why) {
         *why = QStringLiteral("recorded input waits for the window's input path");
         return false;
     };
+    return player;
 }
 
 } // namespace tarvisk

@@ -137,11 +137,9 @@ private slots:
         Event press = output(Type::Press, 3001);
         press.key = QStringLiteral("TP_KEY_OK");
         press.source = QStringLiteral("touch");
-        press.holder = 7;
-        Event latch = output(Type::Latch, 3002);
-        latch.key = QStringLiteral("TP_KEY_SHIFT");
-        latch.latched = true;
-        latch.source = QStringLiteral("keyboard");
+        Event release = output(Type::Release, 3002);
+        release.key = QStringLiteral("TP_KEY_SHIFT");
+        release.source = QStringLiteral("program");
         Event beep = output(Type::Beeper, 3003);
         beep.sounding = true;
         beep.milliseconds = -1;
@@ -152,7 +150,7 @@ private slots:
         display.bits = displayUnitBits(d);
         Event state = output(Type::State, 3005);
         state.state = QStringLiteral("TPERROR");
-        events << press << latch << led(3003, 3, 2) << beep << display << state << output(Type::End, 4000);
+        events << press << release << led(3003, 3, 2) << beep << display << state << output(Type::End, 4000);
 
         for (const Event &e : events) {
             Event back;
@@ -184,9 +182,9 @@ private slots:
             << QByteArray(R"({"t":1,"event":"led","number":1})") << "led event: \"mode\" is missing";
         QTest::newRow("led mode 3") << QByteArray(R"({"t":1,"event":"led","number":1,"mode":3})") << "from 0 to 2";
         QTest::newRow("unknown source")
-            << QByteArray(R"({"t":1,"event":"press","key":"TP_KEY_OK","source":"voice","holder":0})")
+            << QByteArray(R"({"t":1,"event":"press","key":"TP_KEY_OK","source":"voice"})")
             << "\"source\" is \"voice\"";
-        QTest::newRow("empty key") << QByteArray(R"({"t":1,"event":"release","key":"","source":"mouse","holder":0})")
+        QTest::newRow("empty key") << QByteArray(R"({"t":1,"event":"release","key":"","source":"mouse"})")
                                    << "\"key\" is empty";
         QTest::newRow("short bitmap") << QByteArray(R"({"t":1,"event":"display","digest":"sha256:)" +
                                                     QByteArray(64, 'a') + R"(","bits":"AAAA"})")
@@ -399,7 +397,8 @@ private slots:
         QStringList played;
         QElapsedTimer clock;
         clock.start();
-        r.setInputPlayer([&](const Event &e, QString *why) {
+        InputPlayer player;
+        player.play = [&](const Event &e, QString *why) {
             played << QStringLiteral("%1 %2 %3")
                           .arg(recording::typeName(e.type), e.key,
                                clock.elapsed() >= e.t - 5 ? QStringLiteral("on time") : QStringLiteral("early"));
@@ -408,7 +407,8 @@ private slots:
                 return false;
             }
             return true;
-        });
+        };
+        r.setInputPlayer(player);
         QStringList report;
         QCOMPARE(replay(r, &report), 1);
         QCOMPARE(played,
@@ -431,14 +431,16 @@ private slots:
         QElapsedTimer clock;
         clock.start();
         qint64 playedAt = -1;
-        r.setInputPlayer([&](const Event &, QString *) {
+        InputPlayer player;
+        player.play = [&](const Event &, QString *) {
             playedAt = clock.elapsed();
             QTimer::singleShot(20, tp, [tp] {
                 Variant l = Variant::array({2, 0});
                 tp->SetLED(l);
             });
             return true;
-        });
+        };
+        r.setInputPlayer(player);
         QTimer::singleShot(100, tp, [tp] {
             Variant l = Variant::array({2, 1});
             tp->SetLED(l);

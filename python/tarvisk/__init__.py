@@ -2,6 +2,8 @@
 
 - ``Provider`` and ``Controller``: the hosted setting over D-Bus (connect, execute, messages,
   disconnect, release).
+- ``Pendant``: a pendant through its own interface, hosted or a named standalone one: press its
+  keys as a hand would, read its LEDs, beeper, display and state, wait for them.
 - ``Byte``, ``Integer``, ``Single``, ``Null``: the value types whose width plain Python cannot
   say; every other value crosses as plain Python (None for Empty, bool, int, float, str, bytes,
   list).
@@ -12,6 +14,7 @@
 """
 
 from .errors import BusError, ProviderNotFound, StatusError, TarviskError
+from .pendant import Beeper, Led, Pendant, pendant_names
 from .provider import Controller, Message, Provider
 from .values import Byte, Integer, Null, Single
 
@@ -19,6 +22,7 @@ __version__ = "0.1.0"
 
 __all__ = [
     "Provider", "Controller", "Message",
+    "Pendant", "Led", "Beeper", "pendant_names",
     "Byte", "Integer", "Single", "Null",
     "TarviskError", "StatusError", "BusError", "ProviderNotFound",
 ]

@@ -135,9 +135,11 @@ class ProviderProcess:
 class StandalonePendant:
     """A standalone pendant (``tarvisk ADDRESS PORT ...``) whose controller is a UDP socket on
     127.0.0.1 that this object owns: it sees every datagram the pendant sends and can send the
-    controller's messages. ``pendant_type``: 0 standard, 1 mini, -1 old, 2 pendant-less."""
+    controller's messages. ``pendant_type``: 0 standard, 1 mini, -1 old, 2 pendant-less. With
+    ``name`` it is scripted on the session bus of ``env`` under that name (``tarvisk --name``), for
+    ``tarvisk.Pendant(name)``."""
 
-    def __init__(self, pendant_type=0, *, exe=None, env=None, timeout=10.0):
+    def __init__(self, pendant_type=0, *, name=None, exe=None, env=None, timeout=10.0):
         self.pendant_type = pendant_type
         self.socket = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
         self.socket.bind(("127.0.0.1", 0))
@@ -150,8 +152,10 @@ class StandalonePendant:
         env["XDG_CONFIG_HOME"] = self._config.name
         self._stderr = tempfile.TemporaryFile()
         # Own port 0: the system picks a free one, learnt from the hello.
+        self.name = name
+        naming = ["--name", name] if name else []
         self.process = subprocess.Popen(
-            [exe or find_tarvisk(), "127.0.0.1", str(self.port), "127.0.0.1", "0", str(pendant_type)],
+            [exe or find_tarvisk(), *naming, "127.0.0.1", str(self.port), "127.0.0.1", "0", str(pendant_type)],
             env=env, stdout=subprocess.DEVNULL, stderr=self._stderr, preexec_fn=_die_with_parent)
         try:
             self.hello = self.receive(lambda d: d.get("k") == "hello", timeout)

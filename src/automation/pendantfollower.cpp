@@ -1,9 +1,11 @@
 #include "automation/pendantfollower.h"
 
 #include "pendant/connectionstate.h"
+#include "pendant/inputpath.h"
 #include "pendant/keystate.h"
 #include "pendant/ledbank.h"
 #include "pendant/minidisplay.h"
+#include "pendant/pendantbase.h"
 
 namespace tarvisk {
 
@@ -82,6 +84,12 @@ void PendantFollower::follow(IPendantWindow *window)
             m_connections << connect(beeper, &Beeper::changed, this, &PendantFollower::beeperChanged);
         if (const MiniDisplay *display = m_parts.display)
             m_connections << connect(display, &MiniDisplay::changed, this, &PendantFollower::displayChanged);
+        if (PendantWindowBase *keyed = m_parts.keyed)
+            m_connections << connect(&keyed->input(), &InputPath::keyReported, this,
+                                     [this](const QString &key, int32_t, bool held, InputSource source) {
+                                         emit keyReported(key, held, inputSourceName(source));
+                                         noteKeys();
+                                     });
         if (ConnectionState *state = m_parts.state)
             m_connections << connect(state, &ConnectionState::changed, this, &PendantFollower::noteState);
     }

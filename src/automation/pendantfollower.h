@@ -33,6 +33,9 @@ signals:
     // Another window (or none) is followed now.
     void windowChanged();
     void keyChanged(const QString &key, bool held);
+    // A key reported to the controller or host, and the source that did it ("mouse", "script",
+    // "program", ...): a press (held) or a release, a mode-switch position chosen (held).
+    void keyReported(const QString &key, bool held, const QString &source);
     void ledChanged(int number, int mode);
     void beeperChanged(bool sounding, int milliseconds);
     void displayChanged();

@@ -2,6 +2,7 @@
 
 #include "automation/ledrecord.h"
 #include "automation/pendantfollower.h"
+#include "pendant/scriptsource.h"
 
 #include <QByteArray>
 #include <QDBusContext>
@@ -50,7 +51,7 @@ public:
     QString GetState();
     int GetPendantType();
 
-    static constexpr uint kMaxHoldMs = 60000;
+    static constexpr uint kMaxHoldMs = uint(ScriptSource::kMaxHoldMs);
     static constexpr uint kMaxPngScale = 16;
 
 signals:
@@ -68,6 +69,13 @@ private:
     bool requireWindow();
     // The window's keys, or a NotOffered refusal for the pendant-less window.
     bool requireKeys(const QString &what);
+    // The followed window's script source, or nullptr after a refusal.
+    ScriptSource *scriptSource();
+    // True for a success; a refusal answers the call with the matching error.
+    bool outcome(const ScriptSource::Outcome &o);
+    bool checkTime(uint milliseconds);
+    // Answers the call later, once the returned function runs; nothing when called in-process.
+    ScriptSource::Done delayedReply();
 
     PendantFollower m_follower;
     QString m_errorName;

@@ -30,6 +30,14 @@ Recorder::Recorder(QObject *parent)
         e.milliseconds = ms;
         write(e);
     });
+    connect(&m_follower, &PendantFollower::keyReported, this,
+            [this](const QString &key, bool held, const QString &source) {
+                Event e;
+                e.type = held ? Type::Press : Type::Release;
+                e.key = key;
+                e.source = source;
+                write(e);
+            });
     connect(&m_follower, &PendantFollower::displayChanged, this, &Recorder::recordDisplay);
     connect(&m_follower, &PendantFollower::stateChanged, this, [this](const QString &state) {
         Event e;

@@ -32,7 +32,6 @@ public:
     // Milliseconds since open.
     int64_t elapsed() const { return m_clock.isValid() ? m_clock.elapsed() : 0; }
 
-
 private:
     void write(recording::Event event);
     void recordWindow();

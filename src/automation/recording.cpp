@@ -16,9 +16,9 @@ namespace tarvisk::recording {
 
 namespace {
 
-const QStringList kTypeNames = {QStringLiteral("start"),  QStringLiteral("pendant"), QStringLiteral("press"),
-                                QStringLiteral("release"), QStringLiteral("led"),    QStringLiteral("beeper"),
-                                QStringLiteral("display"), QStringLiteral("state"),  QStringLiteral("end")};
+const QStringList kTypeNames = {QStringLiteral("start"),   QStringLiteral("pendant"), QStringLiteral("press"),
+                                QStringLiteral("release"), QStringLiteral("led"),     QStringLiteral("beeper"),
+                                QStringLiteral("display"), QStringLiteral("state"),   QStringLiteral("end")};
 const QStringList kSources = {QStringLiteral("mouse"),  QStringLiteral("keyboard"), QStringLiteral("touch"),
                               QStringLiteral("script"), QStringLiteral("replay"),   QStringLiteral("latch"),
                               QStringLiteral("program")};

@@ -75,7 +75,8 @@ void Replayer::start()
 {
     m_clock.start();
     onWindow();
-    schedule();
+    // From the event loop: the pendant is loaded after this, by the start-up that follows.
+    m_timer.start(0);
 }
 
 void Replayer::onWindow()
@@ -177,6 +178,18 @@ void Replayer::end()
     emit finished(m_differences == 0 ? 0 : 1);
 }
 
+QByteArray Replayer::shownAt(const QList<Event> &displays, int64_t t)
+{
+    // The surface starts unlit; each change shows until the next.
+    QByteArray bits(unitbitmap::byteCount(unitbitmap::Width, unitbitmap::Height), 0);
+    for (const Event &e : displays) {
+        if (e.t > t)
+            break;
+        bits = e.bits;
+    }
+    return bits;
+}
+
 void Replayer::compare()
 {
     QStringList streams = m_recorded.keys();
@@ -207,11 +220,26 @@ void Replayer::compare()
                            picture);
             } else if (i < recorded.size()) {
                 const Event &r = recorded[i];
-                difference(r.t, QStringLiteral("%1: recorded %2, the replay gave nothing").arg(stream, r.valueText()));
+                QStringList picture;
+                if (r.type == Type::Display) {
+                    picture = unitbitmap::sideBySide(
+                        unitbitmap::textRows(r.bits), unitbitmap::textRows(shownAt(actual, r.t)),
+                        QStringLiteral("recorded at %1").arg(timeText(r.t)), QStringLiteral("replay then (unchanged)"));
+                }
+                difference(r.t, QStringLiteral("%1: recorded %2, the replay gave nothing").arg(stream, r.valueText()),
+                           picture);
             } else {
                 const Event &a = actual[i];
-                difference(a.t, QStringLiteral("%1: the replay gave %2, which the recording does not have")
-                                    .arg(stream, a.valueText()));
+                QStringList picture;
+                if (a.type == Type::Display) {
+                    picture = unitbitmap::sideBySide(unitbitmap::textRows(shownAt(recorded, a.t)),
+                                                     unitbitmap::textRows(a.bits), QStringLiteral("recorded then"),
+                                                     QStringLiteral("replay at %1").arg(timeText(a.t)));
+                }
+                difference(a.t,
+                           QStringLiteral("%1: the replay gave %2, which the recording does not have")
+                               .arg(stream, a.valueText()),
+                           picture);
             }
         }
     }

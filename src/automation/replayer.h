@@ -66,6 +66,8 @@ private:
     void onWindow();
     void end();
     void compare();
+    // The display as a stream of changes showed it at time t.
+    static QByteArray shownAt(const QList<recording::Event> &displays, int64_t t);
     void line(const QString &text);
     void difference(int64_t t, const QString &text, const QStringList &picture = {});
 

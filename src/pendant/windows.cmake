@@ -16,7 +16,9 @@ set(TARVISK_PENDANT_SOURCES
     frmtp.cpp frmtp.h
     pendants.cpp pendants.h
     pendantparts.cpp pendantparts.h
-    zoomstyle.cpp zoomstyle.h)
+    zoomstyle.cpp zoomstyle.h
+    scriptsource.cpp scriptsource.h
+    replaysource.cpp replaysource.h)
 include(${CMAKE_CURRENT_LIST_DIR}/mini.cmake OPTIONAL)
 include(${CMAKE_CURRENT_LIST_DIR}/old.cmake OPTIONAL)
 

@@ -7,12 +7,13 @@
 
 QObject *makePendantBusTest();
 QObject *makeRecordingTest();
+QObject *makePendantInputTest();
 
 int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
     int status = 0;
-    for (auto make : {makePendantBusTest, makeRecordingTest}) {
+    for (auto make : {makePendantBusTest, makePendantInputTest, makeRecordingTest}) {
         std::unique_ptr<QObject> test(make());
         status |= QTest::qExec(test.get(), argc, argv);
     }

@@ -72,6 +72,30 @@ class TestFixture : public QObject
         return false;
     }
 
+    // A virtual controller on a free port, quiet but for what --verbose adds.
+    QProcess *startController(const QStringList &arguments)
+    {
+        auto p = std::make_unique<QProcess>();
+        p->setProcessEnvironment(env());
+        p->setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
+        p->start(qEnvironmentVariable("TARVISK_CONTROLLER"),
+                 arguments + QStringList{QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--verbose")});
+        pendants.push_back(std::move(p));
+        return pendants.back().get();
+    }
+
+    // The port a controller started by startController listens on; empty when it said none.
+    static QString controllerPort(QProcess *controller)
+    {
+        QByteArray out;
+        QDeadlineTimer deadline(10000);
+        while (!out.contains('\n') && !deadline.hasExpired()) {
+            controller->waitForReadyRead(100);
+            out += controller->readAllStandardOutput();
+        }
+        return firstMatch(QString::fromUtf8(out), QStringLiteral("listening on 127\\.0\\.0\\.1:(\\d+)"));
+    }
+
     RunResult clientRun(const QStringList &arguments, int timeoutMs = 20000)
     {
         return runProgram(qEnvironmentVariable("TARVISK_CLIENT"), arguments, env(), timeoutMs);
@@ -184,6 +208,66 @@ private slots:
                                            QStringLiteral("--scale"), QStringLiteral("2")});
         QVERIFY2(saved.exitCode == 0, qPrintable(saved.err));
         QCOMPARE(QImage(png).size(), QSize(504, 248));
+    }
+
+    // A session recorded against the demo controller replays with status 0; against a controller
+    // that answers nothing it ends with 1 and names the LED that stayed dark.
+    void recordAndReplay()
+    {
+        QProcess *demo = startController({QStringLiteral("--demo"), QStringLiteral("--mini")});
+        const QString demoPort = controllerPort(demo);
+        QVERIFY(!demoPort.isEmpty());
+        const QString address = QStringLiteral("127.0.0.1");
+        QProcess *recording =
+            startPendant({QStringLiteral("--record"), QStringLiteral("menu"), QStringLiteral("--name"),
+                          QStringLiteral("rec"), address, demoPort, address, QStringLiteral("0"), QStringLiteral("1")});
+        QVERIFY(waitForName(QStringLiteral("rec")));
+        QVERIFY(waitForState(QStringLiteral("rec"), QStringLiteral("CONNECT")));
+        for (const char *key : {"motor", "down", "ok"}) {
+            const RunResult tap = clientRun({QStringLiteral("pendant"), QStringLiteral("tap"), QLatin1String(key)});
+            QVERIFY2(tap.exitCode == 0, qPrintable(tap.err));
+            QTest::qWait(150);
+        }
+        QTRY_COMPARE_WITH_TIMEOUT(
+            clientRun({QStringLiteral("pendant"), QStringLiteral("leds")}).out.section(u'\n', 0, 0),
+            QStringLiteral("1\t1\tlit"), 5000);
+        QTest::qWait(300);
+        recording->terminate(); // ends as the window closing does: the recording is complete
+        QVERIFY(recording->waitForFinished(10000));
+        QCOMPARE(recording->exitCode(), 0);
+
+        QFile file(home.filePath(QStringLiteral("state/Tarvisk/menu")));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QString text = QString::fromUtf8(file.readAll());
+        QVERIFY2(text.contains(u"{\"event\":\"press\",\"key\":\"MP_KEY_MOTOR\",\"source\":\"script\","),
+                 qPrintable(text.left(2000)));
+        QVERIFY(text.contains(u"{\"event\":\"led\",\"mode\":1,\"number\":1,"));
+        QVERIFY(text.contains(u"\"event\":\"display\""));
+        QVERIFY2(text.trimmed().section(u'\n', -1).startsWith(u"{\"event\":\"end\","), qPrintable(text.right(200)));
+
+        // Against the same controller, with the recording's own arguments.
+        const RunResult same =
+            runProgram(qEnvironmentVariable("TARVISK_EXE"),
+                       {QStringLiteral("--replay"), QStringLiteral("menu"), QStringLiteral("--fast")}, env(), 60000);
+        QVERIFY2(same.exitCode == 0, qPrintable(same.out + same.err));
+        QVERIFY2(same.out.startsWith(u"replay of menu: all "), qPrintable(same.out));
+
+        // Against a controller that answers nothing, given on the command line.
+        demo->terminate();
+        QProcess *mute = startController({QStringLiteral("--mini")});
+        const QString mutePort = controllerPort(mute);
+        const RunResult other = runProgram(qEnvironmentVariable("TARVISK_EXE"),
+                                           {QStringLiteral("--replay"), QStringLiteral("menu"), address, mutePort,
+                                            address, QStringLiteral("0"), QStringLiteral("1")},
+                                           env(), 60000);
+        QCOMPARE(other.exitCode, 1);
+        const QStringList lines = other.out.split(u'\n');
+        const QStringList ledLines = lines.filter(QStringLiteral("  LED "));
+        QVERIFY2(!ledLines.isEmpty() && ledLines.first().contains(u"LED 1: recorded mode 1, the replay gave nothing"),
+                 qPrintable(other.out.left(3000)));
+        QVERIFY2(lines.filter(QStringLiteral("  display: recorded sha256:")).size() >= 1,
+                 qPrintable(other.out.left(3000)));
+        QVERIFY(other.out.contains(u" | replay then (unchanged)"));
     }
 
     // watch prints the signals as lines, and ends after --count of them.

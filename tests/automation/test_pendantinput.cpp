@@ -1,0 +1,317 @@
+// Scripted input over the bus, served in this process over the real windows: a press reaches the
+// controller's socket as the click's bitmap would, a key is held while any source holds it, the
+// mode switch and the jog controls move as a hand moves them, and every refusal says what is
+// allowed and changes nothing.
+#include "automation/pendantbus.h"
+#include "automation/pendantobject.h"
+#include "common/diagnostics.h"
+#include "host/hostservice.h"
+#include "link/udplink.h"
+#include "pendant/frmoldtp.h"
+#include "pendant/frmtp.h"
+#include "pendantclient.h"
+#include "provider/provcontroller.h"
+#include "provider/provstate.h"
+#include "provider/startup.h"
+#include "support/hostqueue.h"
+#include "support/keybits.h"
+#include "support/pendantprocess.h"
+#include "support/privatebus.h"
+#include "support/udppeer.h"
+#include "widgets/buttonex.h"
+
+#include <QElapsedTimer>
+#include <QPushButton>
+#include <QSlider>
+#include <QTest>
+
+using namespace tarvisk;
+using namespace tarvisk::testing;
+
+namespace {
+
+constexpr int kOk = 14;
+constexpr int kF1 = 21;
+constexpr int kMan = 4;
+constexpr int kTeach = 5;
+constexpr int kJogDown = 31;
+constexpr int kJogUp = 32;
+
+} // namespace
+
+class TestPendantInput : public QObject
+{
+    Q_OBJECT
+
+    PrivateBus bus;
+    QDBusConnection serviceBus{QString()};
+    QDBusConnection clientBus{QString()};
+    std::unique_ptr<CapturingDiagnostics> diagnostics;
+    std::unique_ptr<PendantBus> pendant;
+    std::unique_ptr<UdpPeer> controller;
+    std::unique_ptr<PendantClient> client;
+
+    // A standalone pendant of the type against the test's socket, scripted as "in"; its first
+    // tick is left to the test.
+    PendantWindowBase *startStandalone(int type)
+    {
+        pendant = std::make_unique<PendantBus>(serviceBus);
+        QString error;
+        if (!pendant->publish(&error) || !pendant->claimName(QStringLiteral("in"), &error))
+            return nullptr;
+        controller = std::make_unique<UdpPeer>();
+        StartupEnvironment env;
+        env.commandLine = QStringLiteral("127.0.0.1 %1 127.0.0.1 0 %2").arg(controller->port()).arg(type);
+        env.createLink = [] { return std::make_shared<UdpPendantLink>(); };
+        if (!Main(env))
+            return nullptr;
+        client = std::make_unique<PendantClient>(clientBus, PendantBus::kStandalonePrefix + QStringLiteral("in"));
+        client->listen();
+        return dynamic_cast<PendantWindowBase *>(existingPendantWindow(pendantKindForType(type)));
+    }
+
+    static void tick(PendantWindowBase *w) { emit w->firstConnectionTimer()->Timer(); }
+
+    // The last key state the controller got, waited for until `done` holds for it.
+    bool waitForBits(const std::function<bool(const QByteArray &)> &done, int timeoutMs = 5000)
+    {
+        QElapsedTimer t;
+        t.start();
+        while (t.elapsed() < timeoutMs) {
+            const QList<QByteArray> states = controller->keyStates();
+            if (!states.isEmpty() && done(states.last()))
+                return true;
+            QTest::qWait(10);
+        }
+        return false;
+    }
+
+    QString error(const QString &method, const QVariantList &args)
+    {
+        return PendantClient::errorOf(client->call(method, args));
+    }
+
+    QStringList keySignals() const { return client->signalsSeen().filter(QStringLiteral("KeyChanged")); }
+
+private slots:
+    void initTestCase()
+    {
+        QString e;
+        QVERIFY2(bus.start({}, &e), qPrintable(e));
+        serviceBus = QDBusConnection::connectToBus(bus.address(), QStringLiteral("service"));
+        clientBus = QDBusConnection::connectToBus(bus.address(), QStringLiteral("client"));
+        QVERIFY(serviceBus.isConnected() && clientBus.isConnected());
+    }
+
+    void cleanupTestCase()
+    {
+        QDBusConnection::disconnectFromBus(QStringLiteral("service"));
+        QDBusConnection::disconnectFromBus(QStringLiteral("client"));
+        bus.stop();
+    }
+
+    void init()
+    {
+        startPendantProcess();
+        diagnostics = std::make_unique<CapturingDiagnostics>();
+    }
+
+    void cleanup()
+    {
+        client.reset();
+        pendant.reset();
+        resetProcessState();
+        controller.reset();
+        diagnostics.reset();
+    }
+
+    // Press("TP_KEY_OK") reaches the controller as bit 14, with the click's look, and a key two
+    // sources hold is reported once each way.
+    void pressReachesTheControllerAsBit14()
+    {
+        auto *tp = dynamic_cast<frmTP *>(startStandalone(0));
+        QVERIFY(tp);
+        const QString early = error(QStringLiteral("Press"), {QStringLiteral("TP_KEY_OK")});
+        QVERIFY2(early.contains(u".Refused: ") && early.contains(u"first connection tick") &&
+                     early.contains(u"CONNECT"),
+                 qPrintable(early));
+        tick(tp);
+        QVERIFY(waitForBits([](const QByteArray &b) { return bitSet(b, kMan); }));
+        const int before = int(controller->keyStates().size());
+
+        QVERIFY(error(QStringLiteral("Press"), {QStringLiteral("tp_key_ok")}).isEmpty());
+        QVERIFY(waitForBits([](const QByteArray &b) { return b == bitmapOf({kMan, kOk}); }));
+        QVERIFY(tp->keyButton(7)->look().pressed);
+        QVERIFY(client->waitForSignal(QStringLiteral("KeyChanged TP_KEY_OK true")));
+        QCOMPARE(client->value(QStringLiteral("GetHeldKeys")).toStringList(),
+                 (QStringList{QStringLiteral("TP_KEY_MAN"), QStringLiteral("TP_KEY_OK")}));
+        QCOMPARE(client->value(QStringLiteral("GetKeyState")).toByteArray(), bitmapOf({kMan, kOk}));
+
+        // The mouse joins and leaves: the key stays held for the script, nothing is reported.
+        QWidget *ok = tp->hardKey(7);
+        QTest::mousePress(ok, Qt::LeftButton, {}, ok->rect().center());
+        QTest::mouseRelease(ok, Qt::LeftButton, {}, ok->rect().center());
+        QTest::qWait(50);
+        QCOMPARE(controller->keyStates().size(), before + 1);
+        QVERIFY(tp->keyButton(7)->look().pressed);
+
+        QVERIFY(error(QStringLiteral("Release"), {QStringLiteral("TP_KEY_OK")}).isEmpty());
+        QVERIFY(waitForBits([](const QByteArray &b) { return b == bitmapOf({kMan}); }));
+        QVERIFY(client->waitForSignal(QStringLiteral("KeyChanged TP_KEY_OK false")));
+        QVERIFY(!tp->keyButton(7)->look().pressed);
+        const QString again = error(QStringLiteral("Release"), {QStringLiteral("TP_KEY_OK")});
+        QVERIFY2(again.contains(u".Refused: ") && again.contains(u"not held by a script"), qPrintable(again));
+    }
+
+    void refusalsNameTheFaultAndWhatIsAllowed()
+    {
+        auto *tp = dynamic_cast<frmTP *>(startStandalone(0));
+        QVERIFY(tp);
+        tick(tp);
+        QVERIFY(waitForBits([](const QByteArray &b) { return bitSet(b, kMan); }));
+        const int before = int(controller->keyStates().size());
+
+        const QString unknown = error(QStringLiteral("Press"), {QStringLiteral("TP_KEY_NOPE")});
+        QVERIFY2(unknown.startsWith(PendantObject::kErrorPrefix + QStringLiteral("UnknownKey: ")) &&
+                     unknown.contains(u"\"TP_KEY_NOPE\"") && unknown.contains(u"TP_KEY_OK") &&
+                     unknown.contains(u"the standard pendant"),
+                 qPrintable(unknown));
+        QVERIFY(error(QStringLiteral("Tap"), {QStringLiteral("MP_KEY_OK"), 10u}).contains(u"UnknownKey"));
+        const QString mode = error(QStringLiteral("SetMode"), {QStringLiteral("JOG")});
+        QVERIFY2(mode.contains(u"UnknownMode") && mode.contains(u"AUTO, MAN and TEACH"), qPrintable(mode));
+        const QString tooLong = error(QStringLiteral("Tap"), {QStringLiteral("TP_KEY_OK"), 70000u});
+        QVERIFY2(tooLong.contains(u"InvalidArgs") && tooLong.contains(u"60000"), qPrintable(tooLong));
+        const QString still = error(QStringLiteral("Jog"), {0, 100u});
+        QVERIFY2(still.contains(u"InvalidArgs") && still.contains(u"TP_KEY_JOG_UP"), qPrintable(still));
+        const QString jogKey = error(QStringLiteral("Press"), {QStringLiteral("TP_KEY_JOG_UP")});
+        QVERIFY2(jogKey.contains(u"NotOffered") && jogKey.contains(u"Jog"), qPrintable(jogKey));
+        // Nothing of it reached the controller.
+        QTest::qWait(50);
+        QCOMPARE(controller->keyStates().size(), before);
+
+        // Hidden, the window takes no input at all, and says how it gets some.
+        tp->hide();
+        const QString hidden = error(QStringLiteral("Press"), {QStringLiteral("TP_KEY_OK")});
+        QVERIFY2(hidden.contains(u"hidden") && hidden.contains(u"\"show\""), qPrintable(hidden));
+    }
+
+    // Tap answers once the key is let go; SetMode clicks the switch; ReleaseAll frees every hold.
+    void tapModeAndReleaseAll()
+    {
+        auto *tp = dynamic_cast<frmTP *>(startStandalone(0));
+        QVERIFY(tp);
+        tick(tp);
+        QVERIFY(waitForBits([](const QByteArray &b) { return bitSet(b, kMan); }));
+
+        QElapsedTimer t;
+        t.start();
+        QVERIFY(error(QStringLiteral("Tap"), {QStringLiteral("TP_KEY_OK"), 200u}).isEmpty());
+        QVERIFY2(t.elapsed() >= 195, qPrintable(QString::number(t.elapsed())));
+        QVERIFY(controller->keyStates().contains(bitmapOf({kMan, kOk})));
+        QVERIFY(waitForBits([](const QByteArray &b) { return b == bitmapOf({kMan}); }));
+
+        QVERIFY(error(QStringLiteral("SetMode"), {QStringLiteral("teach")}).isEmpty());
+        QVERIFY(waitForBits([](const QByteArray &b) { return b == bitmapOf({kTeach}); }));
+        QVERIFY(client->waitForSignal(QStringLiteral("KeyChanged TP_KEY_TC true")));
+        QVERIFY(keySignals().contains(QStringLiteral("KeyChanged TP_KEY_MAN false")));
+
+        QVERIFY(error(QStringLiteral("Press"), {QStringLiteral("TP_KEY_OK")}).isEmpty());
+        QVERIFY(error(QStringLiteral("Press"), {QStringLiteral("TP_KEY_F1")}).isEmpty());
+        QVERIFY(waitForBits([](const QByteArray &b) { return b == bitmapOf({kTeach, kOk, kF1}); }));
+        QVERIFY(error(QStringLiteral("ReleaseAll"), {}).isEmpty());
+        QVERIFY(waitForBits([](const QByteArray &b) { return b == bitmapOf({kTeach}); }));
+        QCOMPARE(client->value(QStringLiteral("GetHeldKeys")).toStringList(), QStringList{QStringLiteral("TP_KEY_TC")});
+    }
+
+    // The old pendant's slider held off centre repeats its jog key at the slider's own cadence.
+    void jogOnTheOldPendant()
+    {
+        PendantWindowBase *old = startStandalone(-1);
+        QVERIFY(old);
+        tick(old);
+        QVERIFY(waitForBits([](const QByteArray &b) { return bitSet(b, kMan); }));
+        client->clearSignals();
+        QElapsedTimer t;
+        t.start();
+        QVERIFY(error(QStringLiteral("Jog"), {-1, 700u}).isEmpty()); // answers when let go
+        QVERIFY2(t.elapsed() >= 695, qPrintable(QString::number(t.elapsed())));
+        QVERIFY(waitForBits([](const QByteArray &b) { return !bitSet(b, kJogUp); }));
+        QTest::qWait(50);
+        // At the controller: held, then let go and held again at every repeat, let go at the end.
+        QStringList seen;
+        for (const QByteArray &b : controller->keyStates())
+            seen << (bitSet(b, kJogUp) ? QStringLiteral("up") : QStringLiteral("-"));
+        while (!seen.isEmpty() && seen.first() == u"-")
+            seen.removeFirst();
+        const int holds = int(seen.count(QStringLiteral("up")));
+        QVERIFY2(holds >= 2 && holds <= 700 / frmOldTP::kJogIntervalMs + 1, qPrintable(seen.join(u' ')));
+        QVERIFY2(seen.join(u' ') ==
+                     QStringList(holds, QStringLiteral("up")).join(QStringLiteral(" - ")) + QStringLiteral(" -"),
+                 qPrintable(seen.join(u' ')));
+        QCOMPARE(dynamic_cast<frmOldTP *>(old)->jogTimer()->interval(), frmOldTP::kJogIntervalMs);
+        QCOMPARE(dynamic_cast<frmOldTP *>(old)->jogSlider()->value(), 0);
+    }
+
+    // The standard pendant's dial turned by a script: a step at once and one each period, each a
+    // release of the held jog key and a press; the last key stays held as after a drag.
+    void jogOnTheStandardPendant()
+    {
+        PendantWindowBase *tp = startStandalone(0);
+        QVERIFY(tp);
+        tick(tp);
+        QVERIFY(client->waitForSignal(QStringLiteral("KeyChanged TP_KEY_MAN true")));
+        client->clearSignals();
+        QVERIFY(error(QStringLiteral("Jog"), {1, 450u}).isEmpty());
+        QVERIFY(waitForBits([](const QByteArray &b) { return bitSet(b, kJogDown); }));
+        QTest::qWait(50);
+        QCOMPARE(keySignals().join(u'|'), (QStringList{QStringLiteral("KeyChanged TP_KEY_JOG_DOWN true"),
+                                                       QStringLiteral("KeyChanged TP_KEY_JOG_DOWN false"),
+                                                       QStringLiteral("KeyChanged TP_KEY_JOG_DOWN true"),
+                                                       QStringLiteral("KeyChanged TP_KEY_JOG_DOWN false"),
+                                                       QStringLiteral("KeyChanged TP_KEY_JOG_DOWN true")})
+                                              .join(u'|'));
+        client->clearSignals();
+        QVERIFY(error(QStringLiteral("Jog"), {-5, 0u}).isEmpty());
+        QVERIFY(client->waitForSignal(QStringLiteral("KeyChanged TP_KEY_JOG_UP true")));
+        QCOMPARE(keySignals().first(), QStringLiteral("KeyChanged TP_KEY_JOG_DOWN false"));
+        QVERIFY(waitForBits([](const QByteArray &b) { return bitSet(b, kJogUp) && !bitSet(b, kJogDown); }));
+    }
+
+    // Hosted, a scripted press is the host's messages 1, 2 and 3 as a click's are; until the
+    // client shows the window, the keys take none.
+    void hostedPressGivesTheMessagesOfAClick()
+    {
+        HostService host(serviceBus);
+        QVERIFY(host.start());
+        pendant = std::make_unique<PendantBus>(serviceBus);
+        QString e;
+        QVERIFY(pendant->publish(&e));
+        client = std::make_unique<PendantClient>(clientBus, HostService::kServiceName);
+        auto controller = connectController(QStringLiteral("PendantType=-1"));
+        QVERIFY(controller);
+        auto *old = pendantOf<frmOldTP>(PendantKind::Old);
+        tick(old);
+        drainQueue(*controller);
+        const QString hidden = error(QStringLiteral("Press"), {QStringLiteral("TP_KEY_OK")});
+        QVERIFY2(hidden.contains(u"hidden") && hidden.contains(u"\"show\""), qPrintable(hidden));
+        QVERIFY(showHosted(*controller, old));
+        drainQueue(*controller);
+        QVERIFY(error(QStringLiteral("Tap"), {QStringLiteral("TP_KEY_OK"), 50u}).isEmpty());
+        const QList<QueuedMessage> scripted = drainQueue(*controller);
+        QPushButton *ok = old->hardKey(7);
+        QTest::mouseClick(ok, Qt::LeftButton, {}, ok->rect().center());
+        const QList<QueuedMessage> clicked = drainQueue(*controller);
+        QCOMPARE(scripted.size(), 3);
+        QCOMPARE(describeMessages(scripted), describeMessages(clicked));
+        for (qsizetype i = 0; i < scripted.size(); ++i)
+            QCOMPARE(scripted[i].attribute, clicked[i].attribute);
+        endHosted(controller);
+    }
+};
+
+QObject *makePendantInputTest()
+{
+    return new TestPendantInput;
+}
+
+#include "test_pendantinput.moc"

@@ -1,5 +1,6 @@
 #include "automation/pendantfollower.h"
 
+#include "link/linkhealth.h"
 #include "pendant/connectionstate.h"
 #include "pendant/inputpath.h"
 #include "pendant/keystate.h"
@@ -22,6 +23,7 @@ PendantFollower::PendantFollower(QObject *parent)
         }
     });
     m_state = state();
+    m_link = linkStatus();
     if (IPendantWindow *w = loadedPendantWindow())
         follow(w);
 }
@@ -37,6 +39,29 @@ QString PendantFollower::state() const
     if (!m_parts.isValid() || !m_parts.state || !m_widget)
         return ConnectionState::nameOf(ConnectionState::Disconnect);
     return m_parts.state->name();
+}
+
+PendantFollower::LinkStatus PendantFollower::linkStatus() const
+{
+    const LinkHealth *health = m_parts.keyed && m_widget ? m_parts.keyed->linkHealth() : nullptr;
+    if (!health)
+        return {QStringLiteral("NONE"), QString(), QString()};
+    QString state;
+    switch (health->state()) {
+    case LinkHealth::State::Unknown:
+        state = QStringLiteral("UNKNOWN");
+        break;
+    case LinkHealth::State::Answering:
+        state = QStringLiteral("ANSWERING");
+        break;
+    case LinkHealth::State::NoController:
+        state = QStringLiteral("NOCONTROLLER");
+        break;
+    case LinkHealth::State::Silent:
+        state = QStringLiteral("SILENT");
+        break;
+    }
+    return {state, health->text(), health->controller()};
 }
 
 QStringList PendantFollower::heldKeys() const
@@ -67,6 +92,7 @@ void PendantFollower::drop()
     m_parts = PendantParts();
     m_widget = nullptr;
     noteState();
+    noteLinkStatus();
 }
 
 void PendantFollower::follow(IPendantWindow *window)
@@ -92,9 +118,13 @@ void PendantFollower::follow(IPendantWindow *window)
                                      });
         if (ConnectionState *state = m_parts.state)
             m_connections << connect(state, &ConnectionState::changed, this, &PendantFollower::noteState);
+        if (PendantWindowBase *keyed = m_parts.keyed)
+            m_connections << connect(keyed, &PendantWindowBase::linkHealthChanged, this,
+                                     &PendantFollower::noteLinkStatus);
     }
     emit windowChanged();
     noteState();
+    noteLinkStatus();
     noteKeys();
 }
 
@@ -120,6 +150,17 @@ void PendantFollower::noteState()
         return;
     m_state = now;
     emit stateChanged(now);
+}
+
+void PendantFollower::noteLinkStatus()
+{
+    const LinkStatus now = linkStatus();
+    if (now == m_link)
+        return;
+    const bool shownChanged = now.state != m_link.state || now.text != m_link.text;
+    m_link = now;
+    if (shownChanged)
+        emit linkStatusChanged(now.state, now.text);
 }
 
 } // namespace tarvisk

@@ -29,6 +29,18 @@ public:
     // "DISCONNECT" while no window is loaded.
     QString state() const;
 
+    // The health of the window's link to its controller, as its title shows it.
+    struct LinkStatus
+    {
+        // "NONE" (no link that tells: hosted, pendant-less, not connected), "UNKNOWN" (nothing
+        // heard yet), "ANSWERING", "NOCONTROLLER" (the datagrams come back), "SILENT".
+        QString state;
+        QString text;       // as in the title: empty when all is well or nothing is known
+        QString controller; // "ADDRESS:PORT" the link sends to; empty without a link
+        bool operator==(const LinkStatus &) const = default;
+    };
+    LinkStatus linkStatus() const;
+
 signals:
     // Another window (or none) is followed now.
     void windowChanged();
@@ -40,6 +52,7 @@ signals:
     void beeperChanged(bool sounding, int milliseconds);
     void displayChanged();
     void stateChanged(const QString &state);
+    void linkStatusChanged(const QString &state, const QString &text);
 
 private:
     void follow(IPendantWindow *window);
@@ -48,12 +61,14 @@ private:
     // releases first.
     void noteKeys();
     void noteState();
+    void noteLinkStatus();
 
     PendantParts m_parts;
     QPointer<QWidget> m_widget;
     QList<QMetaObject::Connection> m_connections;
     QStringList m_held;
     QString m_state;
+    LinkStatus m_link;
 };
 
 } // namespace tarvisk

@@ -38,6 +38,7 @@ PendantObject::PendantObject(QObject *parent)
     connect(&m_follower, &PendantFollower::beeperChanged, this, &PendantObject::BeeperChanged);
     connect(&m_follower, &PendantFollower::displayChanged, this, &PendantObject::DisplayChanged);
     connect(&m_follower, &PendantFollower::stateChanged, this, &PendantObject::StateChanged);
+    connect(&m_follower, &PendantFollower::linkStatusChanged, this, &PendantObject::LinkStatusChanged);
 }
 
 PendantObject::~PendantObject() = default;
@@ -167,6 +168,15 @@ QString PendantObject::GetState()
 {
     succeed();
     return m_follower.state();
+}
+
+QString PendantObject::GetLinkStatus(QString &text, QString &controller)
+{
+    succeed();
+    const PendantFollower::LinkStatus status = m_follower.linkStatus();
+    text = status.text;
+    controller = status.controller;
+    return status.state;
 }
 
 int PendantObject::GetPendantType()

@@ -50,6 +50,7 @@ public:
     QByteArray GetWindowPng();
     QString GetState();
     int GetPendantType();
+    QString GetLinkStatus(QString &text, QString &controller);
 
     static constexpr uint kMaxHoldMs = uint(ScriptSource::kMaxHoldMs);
     static constexpr uint kMaxPngScale = 16;
@@ -60,6 +61,7 @@ signals:
     void BeeperChanged(bool sounding, int milliseconds);
     void DisplayChanged();
     void StateChanged(const QString &state);
+    void LinkStatusChanged(const QString &state, const QString &text);
 
 private:
     // Answers the call with the error (suffix after kErrorPrefix) and returns false.

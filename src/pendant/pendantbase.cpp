@@ -334,12 +334,18 @@ void PendantWindowBase::detachLink()
     }
 }
 
+const LinkHealth *PendantWindowBase::linkHealth() const
+{
+    return m_healthConnection && m_keys.m_TPComm ? m_keys.m_TPComm->health() : nullptr;
+}
+
 void PendantWindowBase::showLinkHealth()
 {
-    const LinkHealth *health = m_healthConnection && m_keys.m_TPComm ? m_keys.m_TPComm->health() : nullptr;
+    const LinkHealth *health = linkHealth();
     const QString text = health ? health->text() : QString();
     setWindowTitle(text.isEmpty() ? m_caption : QStringLiteral("%1 (%2)").arg(m_caption, text));
     setToolTip(health ? health->toolTip() : QString());
+    emit linkHealthChanged();
 }
 
 bool PendantWindowBase::dispatchLinkMessage(int32_t, Variant &)

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "pendant/inputpath.h"
 #include "pendant/connectionstate.h"
+#include "pendant/inputpath.h"
 #include "pendant/keystate.h"
 #include "pendant/windowtimer.h"
 #include "provider/keytables.h"
@@ -14,6 +14,8 @@
 class QComboBox;
 
 namespace tarvisk {
+
+class LinkHealth;
 
 class ILinkMessage;
 
@@ -53,9 +55,16 @@ public:
     int32_t defaultMode() const { return m_defaultMode; }
     QComboBox *stateSelector() const { return cmbState; }
     WindowTimer *firstConnectionTimer() const { return tmrFirstConn; }
+    // The health of the link the window talks over, as its title shows it; nullptr while it has
+    // none that tells (not connected, or hosted).
+    const LinkHealth *linkHealth() const;
 
     // The entries of every state selector, by index.
     static QStringList stateNames();
+
+signals:
+    // The link health shown changed, or the window took or let go of a link.
+    void linkHealthChanged();
 
 protected:
     // Builds the controls; called once by Load.

@@ -44,7 +44,8 @@ bool PendantClient::listen()
     const QString owner = m_connection.interface()->serviceOwner(m_service).value();
     if (owner.isEmpty())
         return false;
-    for (const char *name : {"KeyChanged", "LedChanged", "BeeperChanged", "DisplayChanged", "StateChanged"}) {
+    for (const char *name :
+         {"KeyChanged", "LedChanged", "BeeperChanged", "DisplayChanged", "StateChanged", "LinkStatusChanged"}) {
         if (!m_connection.connect(owner, kPath, kInterface, QLatin1String(name), this, SLOT(onSignal(QDBusMessage))))
             return false;
     }

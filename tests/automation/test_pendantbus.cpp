@@ -193,6 +193,34 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(controller->keyStates().contains(QByteArray("\x10\0\0\0\0\0\0\0", 8)), 5000);
     }
 
+    // The link's health as the title shows it: the controller it sends to, and no controller once
+    // the datagrams bounce; a hosted pendant has no such link.
+    void linkStatusFollowsTheLink()
+    {
+        startStandalone(0);
+        PendantClient client(clientBus, standaloneService());
+        QVERIFY(client.listen());
+        const QString endpoint = QStringLiteral("127.0.0.1:%1").arg(controller->port());
+        QDBusMessage reply = client.call(QStringLiteral("GetLinkStatus"));
+        QCOMPARE(reply.arguments().size(), 3);
+        QVERIFY2(QStringList({QStringLiteral("UNKNOWN"), QStringLiteral("ANSWERING")})
+                     .contains(reply.arguments().value(0).toString()),
+                 qPrintable(reply.arguments().value(0).toString()));
+        QCOMPARE(reply.arguments().value(1).toString(), QString());
+        QCOMPARE(reply.arguments().value(2).toString(), endpoint);
+
+        controller.reset(); // the port closes: what the pendant sends now comes back
+        auto *window = dynamic_cast<PendantWindowBase *>(existingPendantWindow(PendantKind::Standard));
+        QVERIFY(window);
+        emit window->firstConnectionTimer()->Timer(); // sends the key state
+        const QString text = QStringLiteral("no controller at ") + endpoint;
+        QVERIFY(client.waitForSignal(QStringLiteral("LinkStatusChanged NOCONTROLLER ") + text, 10000));
+        reply = client.call(QStringLiteral("GetLinkStatus"));
+        QCOMPARE(reply.arguments().value(0).toString(), QStringLiteral("NOCONTROLLER"));
+        QCOMPARE(reply.arguments().value(1).toString(), text);
+        QVERIFY(window->windowTitle().endsWith(QStringLiteral("(%1)").arg(text)));
+    }
+
     // A drawing list from a hosted client over the bus: GetDisplay holds, unit for unit, what
     // the window paints, and the PNG every pixel of the surface.
     void hostedDrawingShowsInGetDisplay()
@@ -211,6 +239,7 @@ private slots:
                   text(QStringLiteral("2 Info"), Variant(10), Variant(32), Variant(4))});
         QCOMPARE(execute(path, QStringLiteral("drawminitp"), drawing), 0);
         QVERIFY(client.waitForSignal(QStringLiteral("DisplayChanged")));
+        QCOMPARE(client.value(QStringLiteral("GetLinkStatus")).toString(), QStringLiteral("NONE"));
 
         const QDBusMessage reply = client.call(QStringLiteral("GetDisplay"));
         QCOMPARE(reply.arguments().value(0).toUInt(), 126u);

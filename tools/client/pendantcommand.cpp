@@ -47,6 +47,8 @@ const char *const kUsage =
     "  leds                 NUMBER<TAB>MODE<TAB>lit|unlit for each LED (mode 0 off, 1 on, 2 blink)\n"
     "  beeper               sounding<TAB>MS (-1: until the next request), or silent\n"
     "  state                DISCONNECT, CONNECT, TPLESS or TPERROR\n"
+    "  link                 STATE<TAB>TEXT<TAB>ADDRESS:PORT, the link to the controller: NONE,\n"
+    "                       UNKNOWN, ANSWERING, NOCONTROLLER or SILENT, and the title's text\n"
     "  display --text       the mini pendant's display, 62 lines of 126 characters (# lit)\n"
     "  display --png FILE [--scale N]   the display as a PNG, N x N pixels a pixel (1)\n"
     "  window --png FILE    the whole window as a PNG\n"
@@ -159,7 +161,8 @@ public:
         : m_count(count)
     {
         const QString owner = bus.interface()->serviceOwner(service).value();
-        for (const char *name : {"KeyChanged", "LedChanged", "BeeperChanged", "DisplayChanged", "StateChanged"}) {
+        for (const char *name :
+             {"KeyChanged", "LedChanged", "BeeperChanged", "DisplayChanged", "StateChanged", "LinkStatusChanged"}) {
             bus.connect(owner, kPath, kInterface, QLatin1String(name), this, SLOT(onSignal(QDBusMessage)));
         }
         m_gone.setConnection(bus);
@@ -313,6 +316,12 @@ int readCommand(Pendant &p, const QString &command)
             return status;
         const QVariantList a = r->arguments();
         out(a.value(0).toBool() ? QStringLiteral("sounding\t%1").arg(a.value(1).toInt()) : QStringLiteral("silent"));
+    } else if (command == u"link") {
+        const auto r = p.call(QStringLiteral("GetLinkStatus"), {}, &status);
+        if (!r)
+            return status;
+        const QVariantList a = r->arguments();
+        out(QStringLiteral("%1\t%2\t%3").arg(a.value(0).toString(), a.value(1).toString(), a.value(2).toString()));
     } else {
         const auto r = p.call(QStringLiteral("GetState"), {}, &status);
         if (!r)
@@ -454,7 +463,7 @@ int runPendantCommand(QDBusConnection &bus, const QStringList &arguments)
         return wrongArguments(QStringLiteral("enable [on|off|MS]"));
     }
     if (command == u"keys" || command == u"keystate" || command == u"keynames" || command == u"leds" ||
-        command == u"beeper" || command == u"state") {
+        command == u"beeper" || command == u"state" || command == u"link") {
         if (!args.isEmpty())
             return wrongArguments(command);
         return readCommand(p, command);

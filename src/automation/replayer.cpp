@@ -16,6 +16,8 @@ namespace {
 
 // In fast mode, how long the replay waits for more outputs once every recorded one has come.
 constexpr int kSettleMs = 100;
+// How long past its recorded time an input waits for the state change recorded before it.
+constexpr int kStateWaitMs = 2000;
 
 } // namespace
 
@@ -102,10 +104,11 @@ void Replayer::onOutput(Event e)
     if (m_done || !m_clock.isValid())
         return;
     e.t = m_clock.elapsed();
+    const bool state = e.type == Type::State;
     m_actual[e.stream()] << e;
     // Inputs waiting for this output are played from the event loop, not from inside the model
-    // that raised it.
-    if (m_fast)
+    // that raised it. Every input may wait for a state change.
+    if (m_fast || state)
         m_timer.start(0);
 }
 
@@ -124,6 +127,31 @@ bool Replayer::outputsBeforeSeen() const
     return true;
 }
 
+int64_t Replayer::dueOf(qsizetype index) const
+{
+    const Event &in = m_events[index];
+    const int64_t due = in.t - (m_player.lead ? m_player.lead(in) : 0);
+    // The pendant's own state changes (its first connection tick) come a few milliseconds earlier
+    // or later in a replay than they did in the recording. An input recorded after one is timed
+    // from it, so that it never reaches keys that take no input yet.
+    qsizetype states = 0;
+    int64_t recordedAt = 0;
+    QString stream;
+    for (qsizetype i = 0; i < index; ++i) {
+        if (m_events[i].type == Type::State) {
+            ++states;
+            recordedAt = m_events[i].t;
+            stream = m_events[i].stream();
+        }
+    }
+    if (states == 0)
+        return due;
+    const QList<Event> actual = m_actual.value(stream);
+    if (actual.size() < states)
+        return due + kStateWaitMs; // not come yet: waited for, but not for ever
+    return std::max(due, actual[states - 1].t + (due - recordedAt));
+}
+
 void Replayer::schedule()
 {
     if (m_done)
@@ -135,7 +163,7 @@ void Replayer::schedule()
         if (m_next >= m_events.size())
             break;
         const Event &in = m_events[m_next];
-        const int64_t due = in.t - (m_player.lead ? m_player.lead(in) : 0);
+        const int64_t due = dueOf(m_next);
         if (now < due && !(m_fast && outputsBeforeSeen())) {
             m_timer.start(int(due - now));
             return;

@@ -26,7 +26,8 @@ InputPlayer makeReplayInputPlayer();
 
 // Plays a recording's inputs into the pendant and compares every output with the recording.
 // Inputs come at their recorded times, or with fast() as soon as every output recorded before
-// them has come (never later than their recorded time). Outputs are compared per stream (each
+// them has come (never later than their recorded time). An input recorded after a change of the
+// window's state is timed from that change as the replay sees it. Outputs are compared per stream (each
 // LED, the beeper, the display, the state) in order, so outputs of different streams may
 // interleave differently without counting as a difference. When the session is over the report
 // is written and finished() tells the exit status: 0 when everything matched, 1 otherwise.
@@ -59,6 +60,8 @@ signals:
 
 private:
     void schedule();
+    // When the input at index is to be played on the replay's clock.
+    int64_t dueOf(qsizetype index) const;
     // Whether every output recorded before the next input (or, past the last input, every
     // output) has its counterpart in the replay.
     bool outputsBeforeSeen() const;

@@ -14,6 +14,7 @@
 #include "provider/provstate.h"
 #include "provider/startup.h"
 #include "support/displaytest.h"
+#include "support/keybits.h"
 #include "support/pendantprocess.h"
 #include "support/udppeer.h"
 
@@ -415,6 +416,42 @@ private slots:
                  (QStringList{QStringLiteral("press TP_KEY_OK on time"), QStringLiteral("release TP_KEY_OK on time")}));
         QCOMPARE(report.last(), QStringLiteral("0.150 s  release of TP_KEY_OK (recorded from the mouse): the pendant "
                                                "refused it: the keys take no input now"));
+    }
+
+    // The first connection tick comes a little later in a replay than it did when recording: an
+    // input recorded just after it still waits for it, in either mode, and is taken.
+    void inputsWaitForTheStateChangeBeforeThem()
+    {
+        for (const bool fast : {false, true}) {
+            controller = std::make_unique<UdpPeer>();
+            StartupEnvironment env;
+            env.commandLine = QStringLiteral("127.0.0.1 %1 127.0.0.1 0 0").arg(controller->port());
+            env.createLink = [] { return std::make_shared<UdpPendantLink>(); };
+            QVERIFY(Main(env));
+            auto *tp = dynamic_cast<PendantWindowBase *>(existingPendantWindow(PendantKind::Standard));
+            QVERIFY(tp);
+            Event connected = output(Type::State, 100);
+            connected.state = QStringLiteral("CONNECT");
+            Event press = output(Type::Press, 103);
+            press.key = QStringLiteral("TP_KEY_OK");
+            press.source = QStringLiteral("script");
+            Event release = press;
+            release.type = Type::Release;
+            release.t = 150;
+            Replayer r({start(), pendantEvent(0), connected, press, release, output(Type::End, 200)},
+                       QStringLiteral("tick.jsonl"));
+            r.setFast(fast);
+            r.setInputPlayer(makeReplayInputPlayer());
+            QElapsedTimer clock;
+            clock.start();
+            QTimer::singleShot(300, tp, [tp] { emit tp->firstConnectionTimer()->Timer(); });
+            QStringList report;
+            QCOMPARE(replay(r, &report, 5000), 0);
+            QVERIFY2(report.join(u'\n').contains(u"(2 inputs played)"), qPrintable(report.join(u'\n')));
+            QTRY_VERIFY_WITH_TIMEOUT(controller->keyStates().contains(bitmapOf({4, 14})), 2000);
+            resetProcessState();
+            startPendantProcess();
+        }
     }
 
     // With --fast an input waits only for the outputs recorded before it.

@@ -5,10 +5,12 @@
 
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
+#include <QDir>
 #include <QImage>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QUdpSocket>
 
 #include <csignal>
 #include <memory>
@@ -112,6 +114,37 @@ class TestFixture : public QObject
             QTest::qWait(100);
         }
         return false;
+    }
+
+    // The script under "### In CI" in docs/automation.md, run with sh on the built programs and
+    // a free port.
+    RunResult runCiExample(const QString &session)
+    {
+        QFile doc(qEnvironmentVariable("TARVISK_SOURCE_DIR") + QStringLiteral("/docs/automation.md"));
+        if (!doc.open(QIODevice::ReadOnly))
+            return {-1, false, {}, QStringLiteral("cannot read ") + doc.fileName()};
+        const QString text = QString::fromUtf8(doc.readAll());
+        const qsizetype section = text.indexOf(QLatin1String("### In CI"));
+        const qsizetype begin = text.indexOf(QLatin1String("```sh\n"), section);
+        const qsizetype end = text.indexOf(QLatin1String("```"), begin + 6);
+        if (section < 0 || begin < 0 || end < 0)
+            return {-1, false, {}, QStringLiteral("no sh example under \"### In CI\"")};
+        QFile script(home.filePath(QStringLiteral("replay.sh")));
+        if (!script.open(QIODevice::WriteOnly) || script.write(text.mid(begin + 6, end - begin - 6).toUtf8()) < 0)
+            return {-1, false, {}, QStringLiteral("cannot write the script")};
+        script.close();
+        // The programs by the names the example uses.
+        QDir().mkpath(home.filePath(QStringLiteral("bin")));
+        QFile::link(qEnvironmentVariable("TARVISK_EXE"), home.filePath(QStringLiteral("bin/tarvisk")));
+        QFile::link(qEnvironmentVariable("TARVISK_CONTROLLER"),
+                    home.filePath(QStringLiteral("bin/tarvisk-controller")));
+        QUdpSocket probe;
+        probe.bind(QHostAddress::LocalHost, 0);
+        const QString port = QString::number(probe.localPort());
+        probe.close();
+        QProcessEnvironment e = env();
+        e.insert(QStringLiteral("PATH"), home.filePath(QStringLiteral("bin:")) + e.value(QStringLiteral("PATH")));
+        return runProgram(QStringLiteral("/bin/sh"), {script.fileName(), session, port}, e, 60000);
     }
 
 private slots:
@@ -251,9 +284,14 @@ private slots:
                        {QStringLiteral("--replay"), QStringLiteral("menu"), QStringLiteral("--fast")}, env(), 60000);
         QVERIFY2(same.exitCode == 0, qPrintable(same.out + same.err));
         QVERIFY2(same.out.startsWith(u"replay of menu: all "), qPrintable(same.out));
+        demo->terminate();
+
+        // The CI example of docs/automation.md, as it stands there, with its own controller.
+        const RunResult ci = runCiExample(home.filePath(QStringLiteral("state/Tarvisk/menu")));
+        QVERIFY2(ci.exitCode == 0, qPrintable(ci.out + ci.err));
+        QVERIFY2(ci.out.startsWith(u"replay of menu: all "), qPrintable(ci.out));
 
         // Against a controller that answers nothing, given on the command line.
-        demo->terminate();
         QProcess *mute = startController({QStringLiteral("--mini")});
         const QString mutePort = controllerPort(mute);
         const RunResult other = runProgram(qEnvironmentVariable("TARVISK_EXE"),
@@ -291,9 +329,11 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(watch.state() == QProcess::NotRunning, 10000);
         QCOMPARE(watch.exitCode(), 0);
         const QStringList lines = QString::fromUtf8(watch.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts);
-        // The first tick may come between the messages; its state change is a signal too.
+        // The first tick may come between the messages; its state change is a signal too, and so
+        // is what the link learns of the controller.
         QStringList withoutState = lines;
-        withoutState.removeIf([](const QString &l) { return l.startsWith(u"StateChanged"); });
+        withoutState.removeIf(
+            [](const QString &l) { return l.startsWith(u"StateChanged") || l.startsWith(u"LinkStatusChanged"); });
         QVERIFY2(withoutState.size() >= 2, qPrintable(lines.join(u'|')));
         QCOMPARE(withoutState[0], QStringLiteral("LedChanged\t2\t1"));
         QCOMPARE(withoutState[1], QStringLiteral("BeeperChanged\ttrue\t-1"));

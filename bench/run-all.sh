@@ -28,6 +28,8 @@ out="${1:-/dev/null}"
   run "link codec and socket beside bare UDP" "$build/bench/link/link_bench"
   run "D-Bus costs beside a bare ping and the main-thread floor (private bus), from Qt and from Python" \
     "$build/bench/dbus/bench_dbus" 5000 --python "$here/bench/dbus/bench_python.py"
+  run "scripted Press to the datagram at the controller, beside a bare D-Bus round trip and a bare UDP send" \
+    "$build/bench/pendantbus/bench_pendant_press"
   run "mini display: full-screen DrawDisplay" "$build/bench/display/tarvisk_display_bench"
   run "start-up to first window shown, resident memory (xcb, beside a minimal window)" \
     tests/with-xvfb.sh "$build/bench/startup/bench_startup" 10

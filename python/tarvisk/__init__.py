@@ -14,7 +14,7 @@
 """
 
 from .errors import BusError, ProviderNotFound, StatusError, TarviskError
-from .pendant import Beeper, Led, Pendant, pendant_names
+from .pendant import Beeper, Led, LinkStatus, Pendant, pendant_names
 from .provider import Controller, Message, Provider
 from .values import Byte, Integer, Null, Single
 
@@ -22,7 +22,7 @@ __version__ = "0.1.0"
 
 __all__ = [
     "Provider", "Controller", "Message",
-    "Pendant", "Led", "Beeper", "pendant_names",
+    "Pendant", "Led", "Beeper", "LinkStatus", "pendant_names",
     "Byte", "Integer", "Single", "Null",
     "TarviskError", "StatusError", "BusError", "ProviderNotFound",
 ]

@@ -16,7 +16,7 @@ from .bus import Connection
 from .errors import ProviderNotFound
 from .provider import SERVICE as HOSTED_SERVICE
 
-__all__ = ["Pendant", "Led", "Beeper", "STANDALONE_PREFIX", "PENDANT_PATH", "PENDANT_IFACE", "pendant_names"]
+__all__ = ["Pendant", "Led", "Beeper", "LinkStatus", "STANDALONE_PREFIX", "PENDANT_PATH", "PENDANT_IFACE", "pendant_names"]
 
 STANDALONE_PREFIX = "ZephProv.Halvex.Tarvisk.Pendant."
 PENDANT_PATH = "/ZephProv/Halvex/Tarvisk/Pendant"
@@ -40,6 +40,16 @@ class Beeper(NamedTuple):
 
     sounding: bool
     milliseconds: int
+
+
+class LinkStatus(NamedTuple):
+    """Whether a standalone pendant's controller answers, as the window's title shows it: the state
+    ("NONE" without such a link, "UNKNOWN", "ANSWERING", "NOCONTROLLER" or "SILENT"), the title's
+    text (empty when all is well) and the "ADDRESS:PORT" the link sends to."""
+
+    state: str
+    text: str
+    controller: str
 
 
 def pendant_names(bus=None):
@@ -161,6 +171,10 @@ class Pendant:
     def state(self):
         """"DISCONNECT", "CONNECT", "TPLESS" or "TPERROR"."""
         return self._call("GetState")[0]
+
+    def link_status(self):
+        """The link to the controller as a LinkStatus."""
+        return LinkStatus(*self._call("GetLinkStatus"))
 
     def pendant_type(self):
         """-1 old, 0 standard, 1 mini, 2 pendant-less."""

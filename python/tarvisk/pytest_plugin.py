@@ -10,13 +10,21 @@ conftest.py.
   Provider to make controllers with.
 - ``tarvisk_standalone``: a standalone pendant (StandalonePendant) whose controller is a UDP
   socket the test owns; parametrize it indirectly with a pendant type for another variant.
+- ``tarvisk_pendant``: the same pendant scripted on ``tarvisk_bus`` and past its first connection
+  tick, as a ``Pendant`` to press and read; its ``controller`` is the StandalonePendant whose
+  socket plays the controller. Parametrize indirectly with a pendant type as above.
 
 The program is $TARVISK_EXE, else ``tarvisk`` on PATH.
 """
 
+import itertools
+
 import pytest
 
+from .pendant import Pendant
 from .testing import PrivateBus, ProviderProcess, StandalonePendant
+
+_pendant_serial = itertools.count(1)
 
 
 @pytest.fixture
@@ -44,3 +52,16 @@ def tarvisk_standalone(request):
     standard pendant unless parametrized indirectly with another pendant type."""
     with StandalonePendant(getattr(request, "param", 0)) as pendant:
         yield pendant
+
+
+@pytest.fixture
+def tarvisk_pendant(request, tarvisk_bus):
+    """A standalone pendant scripted on ``tarvisk_bus`` and connected (its keys take input), as a
+    Pendant; ``.controller`` is the StandalonePendant whose UDP socket plays the controller. The
+    standard pendant unless parametrized indirectly with another pendant type."""
+    name = f"pytest_{next(_pendant_serial)}"
+    with StandalonePendant(getattr(request, "param", 0), name=name, env=tarvisk_bus.environment()) as controller:
+        with Pendant(name, bus=tarvisk_bus.address) as pendant:
+            pendant.controller = controller
+            pendant.wait_for_state("CONNECT")
+            yield pendant

@@ -5,7 +5,7 @@ import time
 
 import pytest
 
-from tarvisk import Led, Pendant, pendant_names
+from tarvisk import BusError, Led, LinkStatus, Pendant, pendant_names
 from tarvisk.testing import StandalonePendant
 
 
@@ -34,3 +34,52 @@ def test_outputs_and_their_waits(tarvisk_bus):
         assert rows[5][0] == "#" and rows[5][5] == "." and rows[30] == "." * 126
         assert pendant.beeper() == (True, -1)
         assert pendant.display_png(2)[:8] == b"\x89PNG\r\n\x1a\n"
+
+
+OK, MAN, TEACH = 14, 4, 5  # bits of the standard pendant's key-state bitmap
+
+
+def test_input_reaches_the_controller_as_a_click(tarvisk_pendant):
+    controller = tarvisk_pendant.controller
+    held = controller.held
+    tarvisk_pendant.press("ok")
+    controller.key_state(lambda bits: held(bits, OK) and held(bits, MAN))
+    assert tarvisk_pendant.held_keys() == ["TP_KEY_MAN", "TP_KEY_OK"]
+    tarvisk_pendant.release("OK")
+    controller.key_state(lambda bits: not held(bits, OK))
+
+    tarvisk_pendant.mode("teach")
+    controller.key_state(lambda bits: held(bits, TEACH) and not held(bits, MAN))
+    tarvisk_pendant.enable()
+    assert "TP_KEY_DEAD" in tarvisk_pendant.held_keys()
+    tarvisk_pendant.enable(False)
+    assert "TP_KEY_DEAD" not in tarvisk_pendant.held_keys()
+
+    started = time.monotonic()
+    tarvisk_pendant.tap("OK", 150)
+    assert time.monotonic() - started >= 0.14
+    assert not held(tarvisk_pendant.key_state(), OK)
+
+
+def test_refusals_keep_their_name_and_say_what_is_allowed(tarvisk_pendant):
+    with pytest.raises(BusError) as unknown:
+        tarvisk_pendant.press("TP_KEY_NOPE")
+    assert unknown.value.dbus_name == "ZephProv.Halvex.Tarvisk.Pendant.Error.UnknownKey"
+    assert '"TP_KEY_NOPE"' in unknown.value.message and "TP_KEY_OK" in unknown.value.message
+    with pytest.raises(BusError) as mode:
+        tarvisk_pendant.mode("JOG")
+    assert mode.value.dbus_name.endswith(".UnknownMode") and "AUTO, MAN and TEACH" in mode.value.message
+    assert tarvisk_pendant.held_keys() == ["TP_KEY_MAN"]  # nothing half done
+
+
+def test_link_status_names_the_controller(tarvisk_pendant):
+    status = tarvisk_pendant.link_status()
+    assert isinstance(status, LinkStatus)
+    assert status.controller == f"127.0.0.1:{tarvisk_pendant.controller.port}"
+    assert status.state in ("UNKNOWN", "ANSWERING", "SILENT")
+
+
+@pytest.mark.parametrize("tarvisk_pendant", [1], indirect=True)
+def test_the_fixture_takes_another_pendant_type(tarvisk_pendant):
+    assert tarvisk_pendant.pendant_type() == 1
+    assert tarvisk_pendant.key("ok") == "MP_KEY_OK"

@@ -20,6 +20,7 @@
 #include "support/udppeer.h"
 #include "widgets/buttonex.h"
 
+#include <QComboBox>
 #include <QElapsedTimer>
 #include <QPushButton>
 #include <QSlider>
@@ -305,6 +306,17 @@ private slots:
         QCOMPARE(describeMessages(scripted), describeMessages(clicked));
         for (qsizetype i = 0; i < scripted.size(); ++i)
             QCOMPARE(scripted[i].attribute, clicked[i].attribute);
+
+        // DISCONNECT chosen in the state list: the keys take no input, and the refusal says when
+        // they will.
+        old->stateSelector()->setCurrentIndex(0);
+        emit old->stateSelector()->activated(0);
+        drainQueue(*controller);
+        const QString disconnected = error(QStringLiteral("Press"), {QStringLiteral("TP_KEY_OK")});
+        QVERIFY2(disconnected.contains(u".Refused: ") && disconnected.contains(u"in the state DISCONNECT") &&
+                     disconnected.contains(u"in the state CONNECT"),
+                 qPrintable(disconnected));
+        QVERIFY(drainQueue(*controller).isEmpty());
         endHosted(controller);
     }
 };

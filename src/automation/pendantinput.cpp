@@ -62,7 +62,12 @@ ScriptSource::Done PendantObject::delayedReply()
     setDelayedReply(true);
     QDBusConnection bus = connection();
     const QDBusMessage call = message();
-    return [bus, call]() mutable { bus.send(call.createReply()); };
+    // Cut short, the call fails: its caller asked for the whole time and did not get it.
+    return [bus, call](const QString &interruption) mutable {
+        bus.send(interruption.isEmpty()
+                     ? call.createReply()
+                     : call.createErrorReply(kErrorPrefix + QStringLiteral("Interrupted"), interruption));
+    };
 }
 
 void PendantObject::Press(const QString &key)

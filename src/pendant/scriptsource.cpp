@@ -16,6 +16,29 @@ QString upper(const QString &s)
     return s.toUpper();
 }
 
+// What a way out that ends scripted holds did to the window.
+QString wayOutCause(WayOut way)
+{
+    switch (way) {
+    case WayOut::Hide:
+        return QStringLiteral("the window was hidden");
+    case WayOut::Disable:
+        return QStringLiteral("the window disabled its keys");
+    case WayOut::Disconnect:
+        return QStringLiteral("the pendant was disconnected");
+    case WayOut::Close:
+        return QStringLiteral("the window was closed");
+    case WayOut::Unload:
+        return QStringLiteral("the window was unloaded");
+    case WayOut::Quit:
+        return QStringLiteral("the program quit");
+    case WayOut::Deactivation:
+    case WayOut::LatchView:
+        break;
+    }
+    return QStringLiteral("the window let go of its keys");
+}
+
 } // namespace
 
 int controlOfKey(const InputPath &path, const QString &keyName)
@@ -77,13 +100,36 @@ ScriptSource::ScriptSource(InputPath &path)
 
 ScriptSource::~ScriptSource()
 {
+    // The path is going: its keys go with it, and nothing is let go through it any more.
     const QList<Timed *> timed = m_timed;
     m_timed.clear();
     for (Timed *t : timed) {
         if (t->done)
-            t->done();
+            t->done(interruption(*t, QStringLiteral("the window was unloaded")));
         delete t;
     }
+}
+
+QString ScriptSource::interruption(const Timed &t, const QString &cause)
+{
+    const QString what = t.dial  ? QStringLiteral("the dial stopped turning")
+                         : t.jog ? QStringLiteral("the slider was let go")
+                                 : QStringLiteral("the key was let go");
+    return QStringLiteral("%1 after %2 of %3 ms; %4").arg(cause).arg(t.started.elapsed()).arg(t.milliseconds).arg(what);
+}
+
+ScriptSource::Timed *ScriptSource::startTimed(const QString &key, InputPath::Holder holder, int milliseconds, Done done)
+{
+    auto *t = new Timed;
+    t->key = upper(key);
+    t->holder = holder;
+    t->timer = new QTimer(this);
+    t->timer->setTimerType(Qt::PreciseTimer); // never before the time asked for
+    t->done = std::move(done);
+    t->milliseconds = milliseconds;
+    t->started.start();
+    m_timed << t;
+    return t;
 }
 
 QString ScriptSource::windowName() const
@@ -126,6 +172,13 @@ ScriptSource::Outcome ScriptSource::release(const QString &key)
                                        .arg(windowName(), key, m_path.keyNames().join(QStringLiteral(", ")))};
     }
     if (!m_path.holdersOf(key).contains(kPressHolder)) {
+        for (const Timed *t : std::as_const(m_timed)) {
+            if (t->key == upper(key) && !t->jog)
+                return {Fault::NotHeld,
+                        QStringLiteral("%1 is held by a running Tap, which lets it go when its time is over; "
+                                       "ReleaseAll ends it now")
+                            .arg(key)};
+        }
         const QStringList held = heldKeys();
         return {Fault::NotHeld,
                 QStringLiteral("%1 is not held by a script (Press holds a key until Release); scripts "
@@ -145,14 +198,12 @@ ScriptSource::Outcome ScriptSource::tap(const QString &key, int milliseconds, Do
         return o;
     if (m_path.control(controlOfKey(m_path, key)).kind == ControlKind::ModeSwitchArea) {
         if (done)
-            done();
+            done(QString());
         return o;
     }
-    auto *t = new Timed{upper(key), holder, new QTimer(this), std::move(done), 0};
-    t->timer->setTimerType(Qt::PreciseTimer); // never before the time asked for
+    Timed *t = startTimed(key, holder, milliseconds, std::move(done));
     t->timer->setSingleShot(true);
-    connect(t->timer, &QTimer::timeout, this, [this, t] { finish(t, true); });
-    m_timed << t;
+    connect(t->timer, &QTimer::timeout, this, [this, t] { finish(t); });
     t->timer->start(milliseconds);
     return o;
 }
@@ -188,26 +239,29 @@ ScriptSource::Outcome ScriptSource::jog(int direction, int milliseconds, Done do
     const InputPath::Holder holder{InputSource::Script, ++m_serial};
     if (!m_path.press(key, holder))
         return {Fault::Refused, QStringLiteral("the jog control could not be moved: its report failed")};
-    const bool dial = m_path.control(index).kind == ControlKind::JogDial;
-    auto *t = new Timed{upper(key), holder, new QTimer(this), std::move(done), 0};
-    t->timer->setTimerType(Qt::PreciseTimer);
-    if (dial) {
+    Timed *t = startTimed(key, holder, milliseconds, std::move(done));
+    t->jog = true;
+    t->dial = m_path.control(index).kind == ControlKind::JogDial;
+    if (t->dial) {
         // One step now, one every step period while the time lasts.
         t->stepsLeft = (milliseconds - 1) / kDialStepMs;
         t->timer->setInterval(kDialStepMs);
         connect(t->timer, &QTimer::timeout, this, [this, t] {
-            if (t->stepsLeft-- <= 0 || !m_path.press(t->key, t->holder))
-                finish(t, false);
+            if (t->stepsLeft-- <= 0)
+                finish(t);
+            else if (!m_path.press(t->key, t->holder))
+                finish(t, interruption(*t, QStringLiteral("the dial refused its next step (%1)")
+                                               .arg(refusalOf(m_path, t->key).isEmpty()
+                                                        ? QStringLiteral("its report failed")
+                                                        : refusalOf(m_path, t->key))));
         });
-        m_timed << t;
         if (t->stepsLeft > 0)
             t->timer->start();
         else
-            finish(t, false);
+            finish(t);
     } else {
         t->timer->setSingleShot(true);
-        connect(t->timer, &QTimer::timeout, this, [this, t] { finish(t, true); });
-        m_timed << t;
+        connect(t->timer, &QTimer::timeout, this, [this, t] { finish(t); });
         t->timer->start(milliseconds);
     }
     return {};
@@ -229,25 +283,25 @@ ScriptSource::Outcome ScriptSource::setMode(const QString &mode)
     return {Fault::NotOffered, QStringLiteral("%1 has no mode switch").arg(windowName())};
 }
 
-void ScriptSource::finish(Timed *t, bool letGoOfKey)
+void ScriptSource::finish(Timed *t, const QString &interruption)
 {
     if (!m_timed.removeOne(t))
         return;
     t->timer->stop();
-    if (letGoOfKey)
+    if (!t->dial)
         m_path.release(t->key, t->holder);
     Done done = std::move(t->done);
     t->timer->deleteLater();
     delete t;
     if (done)
-        done();
+        done(interruption);
 }
 
 void ScriptSource::releaseAll()
 {
     const QList<Timed *> timed = m_timed;
     for (Timed *t : timed)
-        finish(t, true);
+        finish(t);
     const auto held = m_held;
     m_held.clear();
     for (const auto &[key, holder] : held)
@@ -256,14 +310,15 @@ void ScriptSource::releaseAll()
 
 void ScriptSource::letGo(WayOut way)
 {
-    // The ways out that end what a hand holds leave scripted holds alone; the others end them,
-    // and the path lets go of the keys itself.
+    // The ways out that end what a hand holds leave scripted holds alone; the others end them.
+    // The path lets go of the pressed keys itself; a timed call lets go of its own before it
+    // answers, so its caller hears of the interruption after the release was reported.
     if (way == WayOut::Deactivation || way == WayOut::LatchView)
         return;
     m_held.clear();
     const QList<Timed *> timed = m_timed;
     for (Timed *t : timed)
-        finish(t, false);
+        finish(t, interruption(*t, wayOutCause(way)));
 }
 
 QStringList ScriptSource::heldKeys() const

@@ -2,6 +2,7 @@
 
 #include "pendant/inputpath.h"
 
+#include <QElapsedTimer>
 #include <QList>
 #include <QString>
 
@@ -32,8 +33,10 @@ public:
         QString message;
         bool ok() const { return fault == Fault::None; }
     };
-    // Called once when a timed call is over: its time ran out, or a way out or ReleaseAll ended it.
-    using Done = std::function<void()>;
+    // Called once when a timed call is over: with an empty text when its time ran out or
+    // ReleaseAll ended it, and with what cut it short (a way out, the window's unloading, a
+    // refused dial step), the time held and what was let go otherwise.
+    using Done = std::function<void(const QString &interruption)>;
 
     // How often the jog dial steps while a script turns it, as the slider repeats.
     static constexpr int kDialStepMs = 150;
@@ -51,7 +54,7 @@ public:
     Outcome release(const QString &key);
     // Holds a key for the time, then lets it go and calls done.
     Outcome tap(const QString &key, int milliseconds, Done done);
-    // Lets go of every key scripts hold; timed calls end at once.
+    // Lets go of every key scripts hold; timed calls end at once, as if their time ran out.
     void releaseAll();
     // "AUTO", "MAN" or "TEACH", without regard to case.
     Outcome setMode(const QString &mode);
@@ -73,13 +76,21 @@ private:
         InputPath::Holder holder;
         QTimer *timer = nullptr;
         Done done;
+        int milliseconds = 0;
+        QElapsedTimer started;
+        bool dial = false; // the dial keeps no hold: each step is a press of its own
+        bool jog = false;
         qint64 stepsLeft = 0; // dial steps still to come
     };
 
     Outcome pressChecked(const QString &key, InputPath::Holder holder);
     QString windowName() const;
     QString jogKey(int direction, int *control) const;
-    void finish(Timed *timed, bool letGoOfKey);
+    Timed *startTimed(const QString &key, InputPath::Holder holder, int milliseconds, Done done);
+    // Ends a timed call: its hold let go (the dial keeps none), then done called with the
+    // interruption (empty when the call ran its course).
+    void finish(Timed *timed, const QString &interruption = QString());
+    static QString interruption(const Timed &timed, const QString &cause);
 
     QList<QPair<QString, InputPath::Holder>> m_held;
     QList<Timed *> m_timed;

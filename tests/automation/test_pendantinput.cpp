@@ -25,6 +25,7 @@
 #include <QPushButton>
 #include <QSlider>
 #include <QTest>
+#include <QTimer>
 
 using namespace tarvisk;
 using namespace tarvisk::testing;
@@ -93,6 +94,34 @@ class TestPendantInput : public QObject
     }
 
     QStringList keySignals() const { return client->signalsSeen().filter(QStringLiteral("KeyChanged")); }
+
+    // The numbers of the host's key messages (1 pressed; 2 and 3 let go) among those queued.
+    static QString keyMessages(ProvController &controller)
+    {
+        QStringList numbers;
+        for (const QString &m : messageTexts(generalMessages(drainQueue(controller)))) {
+            const QString number = m.section(u':', 0, 0);
+            if (number == u"1" || number == u"2" || number == u"3")
+                numbers << number;
+        }
+        return numbers.join(u' ');
+    }
+
+    // Whether the controller was told of `pressed` and then, later, of `released`.
+    bool pressedThenLetGo(const QByteArray &pressed, const QByteArray &released)
+    {
+        const QList<QByteArray> states = controller->keyStates();
+        const qsizetype at = states.lastIndexOf(pressed);
+        return at >= 0 && states.indexOf(released, at) > at;
+    }
+
+    // Starts a timed call, runs `meanwhile` after `afterMs` while it runs, and returns its error.
+    QString cutShort(const QString &method, const QVariantList &args, int afterMs,
+                     const std::function<void()> &meanwhile)
+    {
+        QTimer::singleShot(afterMs, this, meanwhile);
+        return error(method, args);
+    }
 
 private slots:
     void initTestCase()
@@ -204,12 +233,21 @@ private slots:
         tick(tp);
         QVERIFY(waitForBits([](const QByteArray &b) { return bitSet(b, kMan); }));
 
-        QElapsedTimer t;
-        t.start();
+        // The reply comes after the key was pressed and let go (the datagrams are on the
+        // loopback socket before the reply is sent).
         QVERIFY(error(QStringLiteral("Tap"), {QStringLiteral("TP_KEY_OK"), 200u}).isEmpty());
-        QVERIFY2(t.elapsed() >= 195, qPrintable(QString::number(t.elapsed())));
-        QVERIFY(controller->keyStates().contains(bitmapOf({kMan, kOk})));
-        QVERIFY(waitForBits([](const QByteArray &b) { return b == bitmapOf({kMan}); }));
+        QVERIFY(pressedThenLetGo(bitmapOf({kMan, kOk}), bitmapOf({kMan})));
+
+        // Release of a key a running Tap holds names the Tap and how to end it.
+        QTimer::singleShot(20, this, [this] {
+            const QString busy = error(QStringLiteral("Release"), {QStringLiteral("TP_KEY_OK")});
+            QVERIFY2(busy.contains(u".Refused: ") && busy.contains(u"held by a running Tap") &&
+                         busy.contains(u"ReleaseAll"),
+                     qPrintable(busy));
+            QVERIFY(error(QStringLiteral("ReleaseAll"), {}).isEmpty());
+        });
+        QVERIFY(error(QStringLiteral("Tap"), {QStringLiteral("TP_KEY_OK"), 5000u}).isEmpty());
+        QVERIFY(pressedThenLetGo(bitmapOf({kMan, kOk}), bitmapOf({kMan})));
 
         QVERIFY(error(QStringLiteral("SetMode"), {QStringLiteral("teach")}).isEmpty());
         QVERIFY(waitForBits([](const QByteArray &b) { return b == bitmapOf({kTeach}); }));
@@ -232,12 +270,9 @@ private slots:
         tick(old);
         QVERIFY(waitForBits([](const QByteArray &b) { return bitSet(b, kMan); }));
         client->clearSignals();
-        QElapsedTimer t;
-        t.start();
         QVERIFY(error(QStringLiteral("Jog"), {-1, 700u}).isEmpty()); // answers when let go
-        QVERIFY2(t.elapsed() >= 695, qPrintable(QString::number(t.elapsed())));
-        QVERIFY(waitForBits([](const QByteArray &b) { return !bitSet(b, kJogUp); }));
-        QTest::qWait(50);
+        QVERIFY(pressedThenLetGo(bitmapOf({kMan, kJogUp}), bitmapOf({kMan})));
+        QCOMPARE(controller->keyStates().last(), bitmapOf({kMan}));
         // At the controller: held, then let go and held again at every repeat, let go at the end.
         QStringList seen;
         for (const QByteArray &b : controller->keyStates())
@@ -318,6 +353,118 @@ private slots:
                  qPrintable(disconnected));
         QVERIFY(drainQueue(*controller).isEmpty());
         endHosted(controller);
+    }
+
+    // A Tap or Jog cut short by a way out lets go and answers Interrupted, naming the way out and
+    // the time held; the release is reported before the answer.
+    void cutShortTapAndJogAreInterrupted()
+    {
+        HostService host(serviceBus);
+        QVERIFY(host.start());
+        pendant = std::make_unique<PendantBus>(serviceBus);
+        QString e;
+        QVERIFY(pendant->publish(&e));
+        client = std::make_unique<PendantClient>(clientBus, HostService::kServiceName);
+        auto controller = connectController(QStringLiteral("PendantType=-1"));
+        QVERIFY(controller);
+        auto *old = pendantOf<frmOldTP>(PendantKind::Old);
+        tick(old);
+        QVERIFY(showHosted(*controller, old));
+        drainQueue(*controller);
+
+        const QString hidden = cutShort(QStringLiteral("Tap"), {QStringLiteral("TP_KEY_OK"), 2000u}, 200, [&] {
+            Variant result;
+            QCOMPARE(controller->FinalExecute(QStringLiteral("hide"), Variant(), result), 0);
+        });
+        QVERIFY2(hidden.startsWith(PendantObject::kErrorPrefix + QStringLiteral("Interrupted: the window was hidden "
+                                                                                "after ")) &&
+                     hidden.endsWith(u" of 2000 ms; the key was let go"),
+                 qPrintable(hidden));
+        QCOMPARE(keyMessages(*controller), QStringLiteral("1 2 3"));
+        QVERIFY(!client->value(QStringLiteral("GetHeldKeys")).toStringList().contains(QStringLiteral("TP_KEY_OK")));
+
+        QVERIFY(showHosted(*controller, old));
+        const QString gone = cutShort(QStringLiteral("Jog"), {-1, 3000u}, 200, [&] { controller->FinalDisconnect(); });
+        QVERIFY2(gone.startsWith(PendantObject::kErrorPrefix + QStringLiteral("Interrupted: the pendant was "
+                                                                              "disconnected after ")) &&
+                     gone.endsWith(u" of 3000 ms; the slider was let go"),
+                 qPrintable(gone));
+        controller.reset();
+        endHosted(controller);
+    }
+
+    // The dial's step refused mid-Jog (its control disabled) ends the Jog as Interrupted; the
+    // window unloaded mid-Tap ends the Tap so, and the controller hears the keys let go.
+    void refusedStepAndUnloadInterrupt()
+    {
+        auto *tp = dynamic_cast<frmTP *>(startStandalone(0));
+        QVERIFY(tp);
+        tick(tp);
+        QVERIFY(waitForBits([](const QByteArray &b) { return bitSet(b, kMan); }));
+        const QString refused =
+            cutShort(QStringLiteral("Jog"), {1, 3000u}, 200, [tp] { tp->jogDialBox()->setEnabled(false); });
+        QVERIFY2(refused.contains(u".Interrupted: the dial refused its next step (TP_KEY_JOG_DOWN is disabled") &&
+                     refused.endsWith(u" of 3000 ms; the dial stopped turning"),
+                 qPrintable(refused));
+        tp->jogDialBox()->setEnabled(true);
+
+        QVERIFY(error(QStringLiteral("Press"), {QStringLiteral("TP_KEY_F1")}).isEmpty());
+        const QString unloaded =
+            cutShort(QStringLiteral("Tap"), {QStringLiteral("TP_KEY_OK"), 2000u}, 200, [tp] { tp->Unload(); });
+        QVERIFY2(unloaded.contains(u".Interrupted: the window was unloaded after ") &&
+                     unloaded.endsWith(u" of 2000 ms; the key was let go"),
+                 qPrintable(unloaded));
+        const QByteArray last = controller->keyStates().last();
+        QVERIFY2(!bitSet(last, kOk) && !bitSet(last, kF1), last.toHex().constData());
+    }
+
+    // What scripts hold is let go on the ways out that end every hold: hidden and disabled
+    // (hosted: messages 2 and 3), unloaded (standalone: the bitmap without it).
+    void scriptedHoldsEndWhenHiddenOrDisabled()
+    {
+        HostService host(serviceBus);
+        QVERIFY(host.start());
+        pendant = std::make_unique<PendantBus>(serviceBus);
+        QString e;
+        QVERIFY(pendant->publish(&e));
+        client = std::make_unique<PendantClient>(clientBus, HostService::kServiceName);
+        auto controller = connectController(QStringLiteral("PendantType=-1"));
+        QVERIFY(controller);
+        auto *old = pendantOf<frmOldTP>(PendantKind::Old);
+        tick(old);
+        QVERIFY(showHosted(*controller, old));
+        drainQueue(*controller);
+
+        QVERIFY(error(QStringLiteral("Press"), {QStringLiteral("TP_KEY_OK")}).isEmpty());
+        QCOMPARE(keyMessages(*controller), QStringLiteral("1"));
+        Variant result;
+        QCOMPARE(controller->FinalExecute(QStringLiteral("hide"), Variant(), result), 0);
+        QCOMPARE(keyMessages(*controller), QStringLiteral("2 3"));
+        QCOMPARE(client->value(QStringLiteral("GetHeldKeys")).toStringList().filter(u"TP_KEY_OK"), QStringList());
+
+        QVERIFY(showHosted(*controller, old));
+        drainQueue(*controller);
+        QVERIFY(error(QStringLiteral("Press"), {QStringLiteral("TP_KEY_OK")}).isEmpty());
+        old->stateSelector()->setCurrentIndex(0);
+        emit old->stateSelector()->activated(0);
+        QCOMPARE(keyMessages(*controller), QStringLiteral("1 2 3"));
+        // Nothing is left for a later Release: the key is not held by a script any more.
+        QVERIFY(error(QStringLiteral("Release"), {QStringLiteral("TP_KEY_OK")}).contains(u"not held by a script"));
+        endHosted(controller);
+    }
+
+    void scriptedHoldsEndOnUnload()
+    {
+        auto *tp = dynamic_cast<frmTP *>(startStandalone(0));
+        QVERIFY(tp);
+        tick(tp);
+        QVERIFY(waitForBits([](const QByteArray &b) { return bitSet(b, kMan); }));
+        QVERIFY(error(QStringLiteral("Press"), {QStringLiteral("TP_KEY_OK")}).isEmpty());
+        QVERIFY(error(QStringLiteral("Press"), {QStringLiteral("TP_KEY_F1")}).isEmpty());
+        QVERIFY(waitForBits([](const QByteArray &b) { return b == bitmapOf({kMan, kOk, kF1}); }));
+        tp->Unload();
+        const QByteArray last = controller->keyStates().last();
+        QVERIFY2(!bitSet(last, kOk) && !bitSet(last, kF1), last.toHex().constData());
     }
 };
 

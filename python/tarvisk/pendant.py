@@ -13,7 +13,7 @@ import time
 from typing import NamedTuple
 
 from .bus import Connection
-from .errors import ProviderNotFound
+from .errors import ProviderNotFound, TarviskError
 from .provider import SERVICE as HOSTED_SERVICE
 
 __all__ = ["Pendant", "Led", "Beeper", "LinkStatus", "STANDALONE_PREFIX", "PENDANT_PATH", "PENDANT_IFACE", "pendant_names"]
@@ -72,9 +72,14 @@ class Pendant:
 
     Key names are those of the pendant's key table without regard to case ("TP_KEY_OK",
     "MP_KEY_UP"); the "TP_KEY_" or "MP_KEY_" prefix may be left out. A refusal (an unknown key,
-    input while the keys take none) raises BusError whose message says what is allowed."""
+    input while the keys take none) raises BusError whose message says what is allowed.
+
+    A key ``press`` holds outlives the script on the pendant (any script may release it), so the
+    Pendant remembers what it pressed and did not release, and lets go of it when its ``with``
+    block ends or ``close`` is called; ``release_all`` lets go of what every script holds."""
 
     def __init__(self, name=None, *, bus=None, hosted=False, timeout=None):
+        self._pressed = []  # the keys this Pendant pressed and did not release, in press order
         if (name is None) == (not hosted):
             raise ValueError("give a standalone pendant's name, or hosted=True")
         self._owns_connection = not isinstance(bus, Connection)
@@ -95,20 +100,31 @@ class Pendant:
 
     def key(self, name):
         """A key name as the pendant's table has it, the prefix added when it was left out."""
-        if name.upper().startswith(("TP_KEY_", "MP_KEY_")):
+        name = name.strip().upper()
+        if not name:
+            raise ValueError("the key name is empty: give one of key_names(), with or without its "
+                             "TP_KEY_/MP_KEY_ prefix, e.g. \"OK\"")
+        if name.startswith(("TP_KEY_", "MP_KEY_")):
             return name
         if self._prefix is None:
             self._prefix = "MP_KEY_" if self.pendant_type() == 1 else "TP_KEY_"
-        return self._prefix + name.upper()
+        return self._prefix + name
 
     # Input.
 
     def press(self, key):
-        """Holds a key until ``release`` (from any script) or ``release_all``."""
-        self._call("Press", "s", (self.key(key),))
+        """Holds a key until ``release`` (from any script) or ``release_all``, or until this
+        Pendant is closed."""
+        name = self.key(key)
+        self._call("Press", "s", (name,))
+        if name not in self._pressed:
+            self._pressed.append(name)
 
     def release(self, key):
-        self._call("Release", "s", (self.key(key),))
+        name = self.key(key)
+        self._call("Release", "s", (name,))
+        if name in self._pressed:
+            self._pressed.remove(name)
 
     def tap(self, key, milliseconds=100):
         """Holds a key for the time, and returns once it is let go."""
@@ -117,6 +133,7 @@ class Pendant:
     def release_all(self):
         """Lets go of every key scripts hold."""
         self._call("ReleaseAll")
+        self._pressed.clear()
 
     def mode(self, mode):
         """Turns the mode switch to "AUTO", "MAN" or "TEACH"."""
@@ -211,9 +228,24 @@ class Pendant:
         """Returns once the pendant is in ``state``; raises TimeoutError otherwise."""
         self._wait("StateChanged", lambda body: (self.state() if body is None else body[0]) == state, timeout)
 
+    def release_pressed(self):
+        """Lets go of the keys this Pendant pressed and did not release. A key another script
+        released meanwhile, or one a way out ended, is passed over."""
+        pressed, self._pressed = self._pressed, []
+        for name in reversed(pressed):
+            try:
+                self._call("Release", "s", (name,))
+            except TarviskError:
+                pass
+
     def close(self):
-        if self._owns_connection:
-            self.connection.close()
+        """Lets go of the keys this Pendant pressed (see ``release_pressed``), then of the bus."""
+        try:
+            if self._pressed and self.owner is not None:
+                self.release_pressed()
+        finally:
+            if self._owns_connection:
+                self.connection.close()
 
     def __enter__(self):
         return self

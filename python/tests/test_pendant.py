@@ -83,3 +83,31 @@ def test_link_status_names_the_controller(tarvisk_pendant):
 def test_the_fixture_takes_another_pendant_type(tarvisk_pendant):
     assert tarvisk_pendant.pendant_type() == 1
     assert tarvisk_pendant.key("ok") == "MP_KEY_OK"
+
+
+def test_a_pendant_lets_go_of_what_it_pressed_when_it_ends(tarvisk_pendant):
+    # The holds of the pendant's own keys outlive a script; this Pendant's end lets go of its own.
+    name = tarvisk_pendant.service[len("ZephProv.Halvex.Tarvisk.Pendant."):]
+    with Pendant(name, bus=tarvisk_pendant.connection) as script:
+        script.enable()
+        script.press("f1")
+        script.press("OK")
+        tarvisk_pendant.release("OK")  # another script let go of one meanwhile
+        assert tarvisk_pendant.held_keys() == ["TP_KEY_MAN", "TP_KEY_DEAD", "TP_KEY_F1"]
+    assert tarvisk_pendant.held_keys() == ["TP_KEY_MAN"]
+    assert not tarvisk_pendant.controller.held(tarvisk_pendant.key_state(), 21)  # F1
+
+    # What it released itself, or what release_all ended, is not released again.
+    with Pendant(name, bus=tarvisk_pendant.connection) as script:
+        script.press("OK")
+        script.release_all()
+        tarvisk_pendant.press("OK")
+    assert tarvisk_pendant.held_keys() == ["TP_KEY_MAN", "TP_KEY_OK"]
+
+
+def test_an_empty_key_name_is_refused_before_any_call(tarvisk_pendant):
+    for blank in ("", "  "):
+        with pytest.raises(ValueError, match="key name is empty"):
+            tarvisk_pendant.press(blank)
+    assert tarvisk_pendant.key(" ok ") == "TP_KEY_OK"
+    assert tarvisk_pendant.held_keys() == ["TP_KEY_MAN"]

@@ -348,6 +348,11 @@ bool readRecording(const QString &path, QList<Event> &events, QString *error)
                                .arg(events.last().t));
         events << e;
     }
+    // Without its end the session may have gone on: what it saw after the last line is unknown,
+    // and a replay of the rest would pass what it never compared.
+    if (events.last().type != Type::End)
+        return fail(lines.size() - 1, QStringLiteral("the recording stops without its \"end\" event: the recording "
+                                                     "process did not finish; record the session again"));
     return true;
 }
 

@@ -10,10 +10,11 @@
 namespace tarvisk::recording {
 
 // A recorded session: JSON lines, one event a line, each with "t" (milliseconds since the
-// recording started) and "event". The first line is "start", the last (when the session ended
-// in order) "end". Inputs ("press", "release": each key reported pressed or let go, with the
-// source that did it) are what the replay plays; outputs ("led", "beeper", "display", "state")
-// are what it compares. Format in docs/automation.md.
+// recording started) and "event". The first line is "start", the last "end" (written when the
+// session ends in order, also on SIGTERM; a file without it is refused). Inputs ("press",
+// "release": each key reported pressed or let go, with the source that did it) are what the
+// replay plays; outputs ("led", "beeper", "display", "state") are what it compares. Format in
+// docs/automation.md.
 constexpr int kFormatVersion = 1;
 const char *const kFormatName = "tarvisk-recording";
 
@@ -66,7 +67,7 @@ QByteArray toJsonLine(const Event &event);
 bool parseLine(const QByteArray &line, Event &event, QString *error);
 
 // A whole file: false with "FILE, line N: fault" (or the reason it cannot be read) in *error.
-// Lines are in time order, the first is "start" of a known version, nothing follows "end".
+// Lines are in time order, the first is "start" of a known version, the last is "end".
 bool readRecording(const QString &path, QList<Event> &events, QString *error);
 
 // FILE as given when it names a folder, else $XDG_STATE_HOME/Tarvisk/FILE (~/.local/state when

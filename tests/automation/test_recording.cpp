@@ -233,6 +233,16 @@ private slots:
         const QByteArray after = kStartLine + "\n" + R"({"t":1,"event":"end"})" + "\n" + R"({"t":2,"event":"end"})";
         QVERIFY(!recording::readRecording(write(QStringLiteral("a"), after), events, &error));
         QVERIFY2(error.contains(u"line 3: an event after \"end\""), qPrintable(error));
+        // A recording cut off (its process killed, or still writing) has no "end": it never
+        // replays as a pass.
+        const QByteArray cut = kStartLine + "\n" + R"({"t":50,"event":"state","state":"CONNECT"})" + "\n";
+        QVERIFY(!recording::readRecording(write(QStringLiteral("c"), cut), events, &error));
+        QVERIFY2(error.endsWith(u"line 2: the recording stops without its \"end\" event: the recording process did "
+                                u"not finish; record the session again"),
+                 qPrintable(error));
+        QVERIFY(events.isEmpty());
+        QVERIFY(!recording::readRecording(write(QStringLiteral("c1"), kStartLine), events, &error));
+        QVERIFY2(error.contains(u"line 1: the recording stops without its \"end\" event"), qPrintable(error));
         // Windows line ends and a missing final newline are fine.
         QVERIFY2(recording::readRecording(write(QStringLiteral("ok"), kStartLine + "\r\n" + R"({"t":2,"event":"end"})"),
                                           events, &error),

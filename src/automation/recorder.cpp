@@ -1,6 +1,6 @@
 #include "automation/recorder.h"
 
-#include "pendant/displaybits.h"
+#include "automation/outputevents.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -16,20 +16,6 @@ Recorder::Recorder(QObject *parent)
     : QObject(parent)
 {
     connect(&m_follower, &PendantFollower::windowChanged, this, &Recorder::recordWindow);
-    connect(&m_follower, &PendantFollower::ledChanged, this, [this](int number, int mode) {
-        Event e;
-        e.type = Type::Led;
-        e.number = number;
-        e.mode = mode;
-        write(e);
-    });
-    connect(&m_follower, &PendantFollower::beeperChanged, this, [this](bool sounding, int ms) {
-        Event e;
-        e.type = Type::Beeper;
-        e.sounding = sounding;
-        e.milliseconds = ms;
-        write(e);
-    });
     connect(&m_follower, &PendantFollower::keyReported, this,
             [this](const QString &key, bool held, const QString &source) {
                 Event e;
@@ -38,13 +24,7 @@ Recorder::Recorder(QObject *parent)
                 e.source = source;
                 write(e);
             });
-    connect(&m_follower, &PendantFollower::displayChanged, this, &Recorder::recordDisplay);
-    connect(&m_follower, &PendantFollower::stateChanged, this, [this](const QString &state) {
-        Event e;
-        e.type = Type::State;
-        e.state = state;
-        write(e);
-    });
+    connectOutputEvents(m_follower, this, [this](const Event &e) { write(e); });
 }
 
 Recorder::~Recorder()
@@ -112,18 +92,6 @@ void Recorder::recordWindow()
     Event e;
     e.type = Type::Pendant;
     e.pendantType = int(parts.kind);
-    write(e);
-}
-
-void Recorder::recordDisplay()
-{
-    const MiniDisplay *display = m_follower.parts().display;
-    if (!display)
-        return;
-    Event e;
-    e.type = Type::Display;
-    e.digest = displayDigest(*display);
-    e.bits = displayUnitBits(*display);
     write(e);
 }
 

@@ -35,7 +35,6 @@ public:
 private:
     void write(recording::Event event);
     void recordWindow();
-    void recordDisplay();
 
     PendantFollower m_follower;
     QFile m_file;

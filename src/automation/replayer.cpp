@@ -1,7 +1,8 @@
 #include "automation/replayer.h"
 
+#include "automation/outputevents.h"
+
 #include "common/unitbitmap.h"
-#include "pendant/displaybits.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -39,36 +40,7 @@ Replayer::Replayer(QList<Event> events, QString name, QObject *parent)
     connect(&m_timer, &QTimer::timeout, this, &Replayer::schedule);
 
     connect(&m_follower, &PendantFollower::windowChanged, this, &Replayer::onWindow);
-    connect(&m_follower, &PendantFollower::ledChanged, this, [this](int number, int mode) {
-        Event e;
-        e.type = Type::Led;
-        e.number = number;
-        e.mode = mode;
-        onOutput(e);
-    });
-    connect(&m_follower, &PendantFollower::beeperChanged, this, [this](bool sounding, int ms) {
-        Event e;
-        e.type = Type::Beeper;
-        e.sounding = sounding;
-        e.milliseconds = ms;
-        onOutput(e);
-    });
-    connect(&m_follower, &PendantFollower::displayChanged, this, [this] {
-        const MiniDisplay *display = m_follower.parts().display;
-        if (!display)
-            return;
-        Event e;
-        e.type = Type::Display;
-        e.digest = displayDigest(*display);
-        e.bits = displayUnitBits(*display);
-        onOutput(e);
-    });
-    connect(&m_follower, &PendantFollower::stateChanged, this, [this](const QString &state) {
-        Event e;
-        e.type = Type::State;
-        e.state = state;
-        onOutput(e);
-    });
+    connectOutputEvents(m_follower, this, [this](const Event &e) { onOutput(e); });
 }
 
 Replayer::~Replayer() = default;

@@ -1,5 +1,7 @@
 #include "pendantclient.h"
 
+#include "support/pendantprocess.h"
+
 #include <QDBusArgument>
 #include <QDBusConnectionInterface>
 #include <QDeadlineTimer>
@@ -87,6 +89,32 @@ QStringList PendantClient::leds()
     }
     arg.endArray();
     return out;
+}
+
+bool PendantBusFixture::startBus(QString *error)
+{
+    if (!bus.start({}, error))
+        return false;
+    serviceBus = QDBusConnection::connectToBus(bus.address(), QStringLiteral("service"));
+    clientBus = QDBusConnection::connectToBus(bus.address(), QStringLiteral("client"));
+    if (!serviceBus.isConnected() || !clientBus.isConnected()) {
+        *error = QStringLiteral("cannot connect to the private bus at %1").arg(bus.address());
+        return false;
+    }
+    return true;
+}
+
+void PendantBusFixture::stopBus()
+{
+    QDBusConnection::disconnectFromBus(QStringLiteral("service"));
+    QDBusConnection::disconnectFromBus(QStringLiteral("client"));
+    bus.stop();
+}
+
+void PendantBusFixture::startTest()
+{
+    startPendantProcess();
+    diagnostics = std::make_unique<CapturingDiagnostics>();
 }
 
 } // namespace tarvisk::testing

@@ -1,6 +1,8 @@
 #pragma once
 
+#include "common/diagnostics.h"
 #include "support/busclient.h"
+#include "support/privatebus.h"
 
 #include <QDBusConnection>
 #include <QDBusMessage>
@@ -8,6 +10,8 @@
 #include <QObject>
 #include <QStringList>
 #include <QVariantList>
+
+#include <memory>
 
 namespace tarvisk::testing {
 
@@ -43,6 +47,23 @@ private:
     QDBusConnection m_connection;
     QString m_service;
     QStringList m_signals;
+};
+
+// What the in-process pendant-interface tests share: a private bus with a service connection and
+// a client connection of their own, and message boxes captured for each test.
+class PendantBusFixture
+{
+protected:
+    // For initTestCase and cleanupTestCase; false with the reason when the bus did not start.
+    bool startBus(QString *error);
+    void stopBus();
+    // For init: the process as it starts, its message boxes captured.
+    void startTest();
+
+    PrivateBus bus;
+    QDBusConnection serviceBus{QString()};
+    QDBusConnection clientBus{QString()};
+    std::unique_ptr<CapturingDiagnostics> diagnostics;
 };
 
 } // namespace tarvisk::testing

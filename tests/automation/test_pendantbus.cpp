@@ -37,14 +37,10 @@ QVariant tagged(const Variant &v)
 
 } // namespace
 
-class TestPendantBus : public QObject
+class TestPendantBus : public QObject, protected PendantBusFixture
 {
     Q_OBJECT
 
-    PrivateBus bus;
-    QDBusConnection serviceBus{QString()};
-    QDBusConnection clientBus{QString()};
-    std::unique_ptr<CapturingDiagnostics> diagnostics;
     std::unique_ptr<HostService> host;
     std::unique_ptr<PendantBus> pendant;
     std::unique_ptr<UdpPeer> controller;
@@ -106,24 +102,10 @@ private slots:
     void initTestCase()
     {
         QString error;
-        QVERIFY2(bus.start({}, &error), qPrintable(error));
-        serviceBus = QDBusConnection::connectToBus(bus.address(), QStringLiteral("service"));
-        clientBus = QDBusConnection::connectToBus(bus.address(), QStringLiteral("client"));
-        QVERIFY(serviceBus.isConnected() && clientBus.isConnected());
+        QVERIFY2(startBus(&error), qPrintable(error));
     }
-
-    void cleanupTestCase()
-    {
-        QDBusConnection::disconnectFromBus(QStringLiteral("service"));
-        QDBusConnection::disconnectFromBus(QStringLiteral("client"));
-        bus.stop();
-    }
-
-    void init()
-    {
-        startPendantProcess();
-        diagnostics = std::make_unique<CapturingDiagnostics>();
-    }
+    void cleanupTestCase() { stopBus(); }
+    void init() { startTest(); }
 
     void cleanup()
     {

@@ -41,14 +41,10 @@ constexpr int kJogUp = 32;
 
 } // namespace
 
-class TestPendantInput : public QObject
+class TestPendantInput : public QObject, protected PendantBusFixture
 {
     Q_OBJECT
 
-    PrivateBus bus;
-    QDBusConnection serviceBus{QString()};
-    QDBusConnection clientBus{QString()};
-    std::unique_ptr<CapturingDiagnostics> diagnostics;
     std::unique_ptr<PendantBus> pendant;
     std::unique_ptr<UdpPeer> controller;
     std::unique_ptr<PendantClient> client;
@@ -126,25 +122,11 @@ class TestPendantInput : public QObject
 private slots:
     void initTestCase()
     {
-        QString e;
-        QVERIFY2(bus.start({}, &e), qPrintable(e));
-        serviceBus = QDBusConnection::connectToBus(bus.address(), QStringLiteral("service"));
-        clientBus = QDBusConnection::connectToBus(bus.address(), QStringLiteral("client"));
-        QVERIFY(serviceBus.isConnected() && clientBus.isConnected());
+        QString error;
+        QVERIFY2(startBus(&error), qPrintable(error));
     }
-
-    void cleanupTestCase()
-    {
-        QDBusConnection::disconnectFromBus(QStringLiteral("service"));
-        QDBusConnection::disconnectFromBus(QStringLiteral("client"));
-        bus.stop();
-    }
-
-    void init()
-    {
-        startPendantProcess();
-        diagnostics = std::make_unique<CapturingDiagnostics>();
-    }
+    void cleanupTestCase() { stopBus(); }
+    void init() { startTest(); }
 
     void cleanup()
     {

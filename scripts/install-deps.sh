@@ -14,7 +14,7 @@ packages=(
   desktop-file-utils dpkg-dev file man-db groff-base librsvg2-bin
   python3 python3-jeepney python3-pytest
   linux-perf
-  openbox metacity weston qt6-wayland xcompmgr lintian appstream gzip
+  openbox metacity xfwm4 weston qt6-wayland xcompmgr lintian appstream gzip
 )
 
 missing=()

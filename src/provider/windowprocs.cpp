@@ -115,6 +115,33 @@ xcb_window_t supportingWmWindow(xcb_connection_t *c)
     return fromChild.value(0) == fromRoot.first() ? fromRoot.first() : xcb_window_t(XCB_WINDOW_NONE);
 }
 
+// The name the running window manager gives its check window (_NET_WM_NAME), empty when none runs.
+QString windowManagerName(xcb_connection_t *c)
+{
+    const xcb_window_t wm = supportingWmWindow(c);
+    if (wm == XCB_WINDOW_NONE)
+        return {};
+    QString name;
+    xcb_get_property_reply_t *reply = xcb_get_property_reply(
+        c, xcb_get_property(c, 0, wm, internAtom(c, "_NET_WM_NAME"), internAtom(c, "UTF8_STRING"), 0, 256), nullptr);
+    if (reply) {
+        if (reply->format == 8)
+            name = QString::fromUtf8(static_cast<const char *>(xcb_get_property_value(reply)),
+                                     xcb_get_property_value_length(reply));
+        free(reply);
+    }
+    return name;
+}
+
+// Whether the window manager keeps minimize on a normal window whatever its Motif hints say, and
+// takes it away only from a toolbar (a tool kept beside another program's window). Openbox does;
+// metacity and xfwm4 honour the hints, and metacity draws no frame, hence no caption, around a
+// toolbar, so no other window manager is asked for that type. The type is read at the map.
+bool minimizeOnlyOffByType(xcb_connection_t *c)
+{
+    return windowManagerName(c).compare(QLatin1String("Openbox"), Qt::CaseInsensitive) == 0;
+}
+
 bool isMapped(xcb_connection_t *c, xcb_window_t id)
 {
     xcb_get_window_attributes_reply_t *attrs =
@@ -236,10 +263,7 @@ void applyX11(QWidget *w)
     const uint32_t hints[5] = {MwmHintsFunctions | MwmHintsDecorations, functions, decorations, 0, 0};
     const xcb_atom_t motif = internAtom(c, "_MOTIF_WM_HINTS");
     xcb_change_property(c, XCB_PROP_MODE_REPLACE, id, motif, motif, 32, 5, hints);
-    // Some window managers (openbox) never let Motif hints take minimize away, but offer none
-    // on a toolbar, a tool kept beside another program's window: what a window without a
-    // system menu is. Read when the window is mapped.
-    if (!items.contains(QLatin1String("Minimize"))) {
+    if (!items.contains(QLatin1String("Minimize")) && minimizeOnlyOffByType(c)) {
         const xcb_atom_t type = internAtom(c, "_NET_WM_WINDOW_TYPE");
         const xcb_atom_t toolbar = internAtom(c, "_NET_WM_WINDOW_TYPE_TOOLBAR");
         xcb_change_property(c, XCB_PROP_MODE_REPLACE, id, type, XCB_ATOM_ATOM, 32, 1, &toolbar);

@@ -50,6 +50,17 @@ QList<uint32_t> x11Property(xcb_window_t window, const char *name, xcb_atom_t ty
     return out;
 }
 
+QString x11Text(xcb_window_t window, const char *name)
+{
+    auto *r = xcb_get_property_reply(
+        x11(), xcb_get_property(x11(), 0, window, x11Atom(name), x11Atom("UTF8_STRING"), 0, 1 << 16), nullptr);
+    QString out;
+    if (r && r->format == 8)
+        out = QString::fromUtf8(static_cast<const char *>(xcb_get_property_value(r)), xcb_get_property_value_length(r));
+    free(r);
+    return out;
+}
+
 bool x11HasAtom(xcb_window_t window, const char *property, const char *atom)
 {
     return x11Property(window, property, XCB_ATOM_ATOM).contains(x11Atom(atom));
@@ -155,10 +166,21 @@ QString startWindowManager(Helper &wm, const QString &name)
         arguments = {QStringLiteral("--replace"), QStringLiteral("--sm-disable"), QStringLiteral("--no-composite")};
     else if (name == QLatin1String("metacity-composite"))
         arguments = {QStringLiteral("--replace"), QStringLiteral("--sm-disable"), QStringLiteral("--composite")};
+    else if (name == QLatin1String("xfwm4"))
+        arguments = {QStringLiteral("--replace"), QStringLiteral("--compositor=off"),
+                     QStringLiteral("--sm-client-disable")};
     else
         arguments = {QStringLiteral("--replace")};
     const QString program = name.section(u'-', 0, 0);
-    if (!wm.start(program, arguments))
+    QProcessEnvironment env;
+    if (program == QLatin1String("xfwm4")) {
+        // xfwm4 reads its settings from a service it starts on the session bus.
+        QString error;
+        if (!wm.bus().start({QStringLiteral("/usr/share/dbus-1/services")}, &error))
+            return error;
+        env = wm.bus().environment();
+    }
+    if (!wm.start(program, arguments, env))
         return QStringLiteral("%1 is not installed").arg(program);
     const bool up = waitUntil(
         [] {

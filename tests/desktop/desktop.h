@@ -25,6 +25,8 @@ xcb_connection_t *x11();
 xcb_window_t x11Root();
 xcb_atom_t x11Atom(const char *name);
 QList<uint32_t> x11Property(xcb_window_t window, const char *name, xcb_atom_t type = XCB_GET_PROPERTY_TYPE_ANY);
+// A UTF8_STRING property (_NET_WM_NAME), empty when not set.
+QString x11Text(xcb_window_t window, const char *name);
 bool x11HasAtom(xcb_window_t window, const char *property, const char *atom);
 // The WM_STATE of a client window: 1 normal, 3 iconic, 0 withdrawn or unknown.
 uint32_t x11WmState(xcb_window_t window);
@@ -50,8 +52,11 @@ public:
     void stop();
     QProcess &process() { return m_process; }
     QString output();
+    // A session bus of its own, for a program that keeps its settings behind one (xfwm4).
+    PrivateBus &bus() { return m_bus; }
 
 private:
+    PrivateBus m_bus;
     QProcess m_process;
 };
 

@@ -99,6 +99,7 @@ private slots:
         QTest::addColumn<QString>("windowManager");
         QTest::newRow("openbox") << QStringLiteral("openbox");
         QTest::newRow("metacity") << QStringLiteral("metacity");
+        QTest::newRow("xfwm4") << QStringLiteral("xfwm4");
     }
 
     void initTestCase()
@@ -160,6 +161,16 @@ private slots:
                                           "_NET_WM_ACTION_MAXIMIZE_VERT", "_NET_WM_ACTION_RESIZE"});
         }));
         QVERIFY(!x11Property(pendant, "_NET_WM_ICON").isEmpty());
+        // ...yet keeps its title bar with the caption, by which a user sees and knows it: the
+        // frame is taller above the window (left, right, top, bottom) than at its sides.
+        QVERIFY(waitUntil([&] { return x11Property(pendant, "_NET_FRAME_EXTENTS").size() == 4; }));
+        const QList<uint32_t> frame = x11Property(pendant, "_NET_FRAME_EXTENTS");
+        QVERIFY2(frame[2] >= 10 && frame[2] > frame[3], qPrintable(QStringLiteral("no title bar; frame %1 %2 %3 %4")
+                                                                       .arg(frame[0])
+                                                                       .arg(frame[1])
+                                                                       .arg(frame[2])
+                                                                       .arg(frame[3])));
+        QVERIFY(x11Text(pendant, "_NET_WM_NAME").startsWith(QLatin1String("Halvex")));
 
         // Where the window manager keeps a close action of its own (openbox never lets hints
         // take it away), a close request leaves the hosted window as it is.

@@ -7,7 +7,6 @@
 #include <QNetworkInterface>
 #include <QNetworkProxy>
 #include <QRandomGenerator>
-#include <QRegularExpression>
 #include <QUdpSocket>
 
 namespace tarvisk {
@@ -61,11 +60,27 @@ QStringList splitEndpoint(const QString &text)
     return parts;
 }
 
+// Four groups of one to three ASCII digits, separated by dots.
+bool isDottedQuad(const QString &text)
+{
+    const QStringList groups = text.split(u'.');
+    if (groups.size() != 4)
+        return false;
+    for (const QString &g : groups) {
+        if (g.isEmpty() || g.size() > 3)
+            return false;
+        for (const QChar c : g) {
+            if (c < u'0' || c > u'9')
+                return false;
+        }
+    }
+    return true;
+}
+
 // An IPv4 address in dotted form, or an IPv6 address in brackets; nothing shorter, so that a port
 // in the wrong place is never read as an address.
 bool parseAddress(const QString &text, QHostAddress *out)
 {
-    static const QRegularExpression dotted(QStringLiteral("^\\d{1,3}(\\.\\d{1,3}){3}$"));
     if (text.size() > 2 && text.startsWith(u'[') && text.endsWith(u']')) {
         QHostAddress a;
         if (!a.setAddress(text.mid(1, text.size() - 2)) || a.protocol() != QAbstractSocket::IPv6Protocol)
@@ -73,7 +88,7 @@ bool parseAddress(const QString &text, QHostAddress *out)
         *out = a;
         return true;
     }
-    if (!dotted.match(text).hasMatch())
+    if (!isDottedQuad(text))
         return false;
     return out->setAddress(text) && out->protocol() == QAbstractSocket::IPv4Protocol;
 }

@@ -354,6 +354,10 @@ void TestUdpLink::malformedOptionsFailWith5_data()
     row("controller port 0", "TPClient, UDP=127.0.0.1:0:255.255.255.255:5009", "cannot be sent to");
     row("host name", "TPClient, UDP=localhost:5010:255.255.255.255:5009", "\"localhost\" is no IP address");
     row("short IPv4", "TPClient, UDP=127.1:5010:255.255.255.255:5009", "\"127.1\" is no IP address");
+    row("four digits in a group", "TPClient, UDP=0127.0.0.1:5010:255.255.255.255:5009",
+        "\"0127.0.0.1\" is no IP address");
+    row("empty group", "TPClient, UDP=127..0.1:5010:255.255.255.255:5009", "\"127..0.1\" is no IP address");
+    row("five groups", "TPClient, UDP=127.0.0.1.1:5010:255.255.255.255:5009", "\"127.0.0.1.1\" is no IP address");
     row("IPv4 past 255", "TPClient, UDP=300.0.0.1:5010:255.255.255.255:5009", "\"300.0.0.1\"");
     row("any as controller", "TPClient, UDP=0.0.0.0:5010:255.255.255.255:5009", "names no host");
     row("own address text", "TPClient, UDP=127.0.0.1:5010:me:5009", "own address \"me\"");

@@ -189,7 +189,24 @@ QString startWindowManager(Helper &wm, const QString &name)
                    x11Property(check.first(), "_NET_SUPPORTING_WM_CHECK", XCB_ATOM_WINDOW).value(0) == check.first();
         },
         10000);
-    return up ? QString() : QStringLiteral("%1 did not come up: %2").arg(name, wm.output());
+    if (!up)
+        return QStringLiteral("%1 did not come up: %2").arg(name, wm.output());
+    // Announced is not yet ready: openbox sets its check window before it takes on the windows
+    // mapped meanwhile, and one mapped then can stay unmapped for good. Ready is when it has taken
+    // on a window of the test's own (mapped again now and then until it does).
+    const xcb_window_t probe = xcb_generate_id(x11());
+    xcb_create_window(x11(), XCB_COPY_FROM_PARENT, probe, x11Root(), 0, 0, 10, 10, 0, XCB_WINDOW_CLASS_INPUT_OUTPUT,
+                      XCB_COPY_FROM_PARENT, 0, nullptr);
+    bool managed = false;
+    for (int attempt = 0; attempt < 30 && !managed; ++attempt) {
+        xcb_unmap_window(x11(), probe);
+        xcb_map_window(x11(), probe);
+        xcb_flush(x11());
+        managed = waitUntil([&] { return x11WmState(probe) == 1; }, 300);
+    }
+    xcb_destroy_window(x11(), probe);
+    xcb_flush(x11());
+    return managed ? QString() : QStringLiteral("%1 takes on no window: %2").arg(name, wm.output());
 }
 
 HostedProvider::~HostedProvider()

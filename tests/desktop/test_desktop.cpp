@@ -6,6 +6,8 @@
 #include <QTest>
 #include <QWidget>
 
+#include <csignal>
+
 using namespace tarvisk;
 using namespace tarvisk::testing;
 
@@ -203,6 +205,32 @@ private slots:
         QVERIFY(!x11HasAtom(pendant, "_NET_WM_STATE", "_NET_WM_STATE_DEMANDS_ATTENTION"));
         QCOMPARE(x11Property(pendant, "_MOTIF_WM_HINTS").mid(0, 2), (QList<uint32_t>{3, 0}));
         QVERIFY(lacksActions(pendant, {"_NET_WM_ACTION_MINIMIZE", "_NET_WM_ACTION_MAXIMIZE_HORZ"}));
+    }
+
+    // The window manager takes in the hide only after the show (stopped meanwhile): it withdraws
+    // the window, dropping the states written for the show, and takes it on anew.
+    void hintsSurviveAHideTheWindowManagerTakesInLate()
+    {
+        QCOMPARE(provider().connectPendant(QStringLiteral("PendantType=0")), 0);
+        QCOMPARE(provider().execute(QStringLiteral("show")), 0);
+        const xcb_window_t pendant = pendantWindow();
+        QVERIFY2(pendant, qPrintable(QStringLiteral("no managed window of the provider; it wrote: ") +
+                                     provider().providerOutput()));
+        QVERIFY(waitUntil([&] { return x11HasAtom(pendant, "_NET_WM_STATE", "_NET_WM_STATE_SKIP_TASKBAR"); }));
+
+        const auto wm = pid_t(wmProcess->process().processId());
+        QCOMPARE(::kill(wm, SIGSTOP), 0);
+        const int hidden = provider().execute(QStringLiteral("hide"));
+        const int shown = provider().execute(QStringLiteral("show"));
+        QCOMPARE(::kill(wm, SIGCONT), 0);
+        QCOMPARE(hidden, 0);
+        QCOMPARE(shown, 0);
+
+        QVERIFY(waitUntil([&] { return x11ClientOf(provider().pid()) == pendant && x11WmState(pendant) == 1; }));
+        QVERIFY2(waitUntil([&] { return x11HasAtom(pendant, "_NET_WM_STATE", "_NET_WM_STATE_SKIP_TASKBAR"); }),
+                 "skip-taskbar asked for again once the window is taken on anew");
+        QVERIFY(x11HasAtom(pendant, "_NET_WM_STATE", "_NET_WM_STATE_SKIP_PAGER"));
+        QCOMPARE(hex(gethwnd()), hex(pendant));
     }
 
     void showWithHandlePlacesBelowThatWindow()

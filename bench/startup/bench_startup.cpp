@@ -1,6 +1,7 @@
 // Start-up to first window shown, and resident memory with the window up: the real tarvisk on
-// the X server of DISPLAY beside a minimal Qt Widgets window of the same size, measured the same
-// way in the same run, one fresh process per measurement:
+// the X server of DISPLAY beside two minimal Qt Widgets windows of the same size, a bare one and
+// one showing a label of text, measured the same way in the same run, one fresh process per
+// measurement:
 //   bench_startup [runs per row]        (DISPLAY must name an X server; tests/with-xvfb.sh gives one)
 // "Shown" is when the window is mapped and most of it painted, as the X server holds it (the X
 // server's root is made black first, so a window not painted yet reads black); for the
@@ -168,31 +169,40 @@ int main(int argc, char **argv)
 
     const Row rows[] = {
         {"standard", 0, 213, 489}, {"mini", 1, 280, 632}, {"old", -1, 189, 489}, {"pendant-less", 2, 213, 49}};
-    std::printf("tarvisk on xcb beside a minimal Qt Widgets window of the same size, %d runs each (medians)\n", runs);
-    std::printf("%-13s %11s %11s %7s %11s %11s %7s\n", "pendant", "shown ms", "minimal ms", "ratio", "RSS MiB",
-                "minimal MiB", "ratio");
+    std::printf("tarvisk on xcb beside a minimal Qt Widgets window of the same size, bare and with one label,\n"
+                "%d runs each (medians; ratios: tarvisk / bare, tarvisk / label)\n",
+                runs);
+    std::printf("%-13s %9s %9s %9s %6s %6s %8s %8s %8s %6s %6s\n", "pendant", "shown ms", "bare ms", "label ms",
+                "/bare", "/label", "RSS MiB", "bare", "label", "/bare", "/label");
     for (const Row &row : rows) {
-        std::vector<double> ms, baseMs, rss, baseRss;
+        std::vector<double> ms, bareMs, labelMs, rss, bareRss, labelRss;
+        const QStringList size = {QString::number(row.width), QString::number(row.height)};
         for (int i = 0; i < runs; ++i) {
-            // Alternating, so that a change of the machine's load falls on both alike.
+            // Interleaved, so that a change of the machine's load falls on all three alike.
             // The see-through window paints nothing but its black text: mapped is shown.
             const bool paint = row.type != 2;
-            const Shown base = measure(c, minimal, {QString::number(row.width), QString::number(row.height)}, paint);
+            const Shown bare = measure(c, minimal, size, paint);
+            const Shown label = measure(c, minimal, size + QStringList{QStringLiteral("label")}, paint);
             const Shown real = measure(c, tarvisk,
                                        {QStringLiteral("127.0.0.1"), QString::number(controller.localPort()),
                                         QStringLiteral("127.0.0.1"), QStringLiteral("0"), QString::number(row.type)},
                                        paint);
-            if (base.ms < 0 || real.ms < 0) {
+            if (bare.ms < 0 || label.ms < 0 || real.ms < 0) {
                 std::fprintf(stderr, "%s: no window shown\n", row.name);
                 return 1;
             }
             ms.push_back(real.ms);
-            baseMs.push_back(base.ms);
+            bareMs.push_back(bare.ms);
+            labelMs.push_back(label.ms);
             rss.push_back(real.rssKb / 1024.0);
-            baseRss.push_back(base.rssKb / 1024.0);
+            bareRss.push_back(bare.rssKb / 1024.0);
+            labelRss.push_back(label.rssKb / 1024.0);
         }
-        std::printf("%-13s %11.1f %11.1f %7.2f %11.1f %11.1f %7.2f\n", row.name, median(ms), median(baseMs),
-                    median(ms) / median(baseMs), median(rss), median(baseRss), median(rss) / median(baseRss));
+        std::printf("%-13s %9.1f %9.1f %9.1f %6.2f %6.2f %8.1f %8.1f %8.1f %6.2f %6.2f\n", row.name, median(ms),
+                    median(bareMs), median(labelMs), median(ms) / median(bareMs), median(ms) / median(labelMs),
+                    median(rss), median(bareRss), median(labelRss), median(rss) / median(bareRss),
+                    median(rss) / median(labelRss));
+        std::fflush(stdout);
     }
     xcb_disconnect(c);
     return 0;

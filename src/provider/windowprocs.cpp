@@ -332,28 +332,14 @@ protected:
         case QEvent::Show:
             watchHandle();
             applyX11(m_widget);
-            // A window manager that had not yet taken in a quick hide before this show deletes the
-            // states written now when it does; they are asked for again once the window is up.
-            m_reassert = true;
             break;
         case QEvent::PlatformSurface:
             if (watched == m_handle)
                 applyX11(m_widget);
             break;
         case QEvent::Expose:
-            // A native window that Qt made anew inside a show never announced itself.
-            if (watched == m_handle && currentWindow(m_widget) != XCB_WINDOW_NONE &&
-                (m_reassert || m_widget->property(kAppliedWindowProperty).toULongLong() != currentWindow(m_widget))) {
-                m_reassert = false;
-                applyX11(m_widget);
-            }
-            if (watched == m_handle && m_handle->isExposed()) {
-                const QVariant pending = m_widget->property(kPendingRestackProperty);
-                if (pending.isValid()) {
-                    m_widget->setProperty(kPendingRestackProperty, QVariant());
-                    restackBelow(m_widget, xcb_window_t(pending.toULongLong()));
-                }
-            }
+            if (watched == m_handle)
+                exposeChanged();
             break;
         default:
             break;
@@ -362,9 +348,34 @@ protected:
     }
 
 private:
+    // Every time the window manager maps the window (the window comes to be exposed), the hints
+    // are asked for again. The states written before a map do not always last until then: a
+    // window manager that takes in a hide after the show had been asked for (it withdraws the
+    // window, and deletes its _NET_WM_STATE as EWMH says) manages the window anew without them.
+    // An expose while the window is still unmapped (the one Qt reports for the hide itself) is
+    // no such moment. A native window that Qt made anew inside a show never announced itself
+    // either, and is caught here too.
+    void exposeChanged()
+    {
+        const bool exposed = m_handle->isExposed();
+        const bool newlyExposed = exposed && !m_exposed;
+        m_exposed = exposed;
+        if (currentWindow(m_widget) == XCB_WINDOW_NONE)
+            return;
+        if (newlyExposed || m_widget->property(kAppliedWindowProperty).toULongLong() != currentWindow(m_widget))
+            applyX11(m_widget);
+        if (exposed) {
+            const QVariant pending = m_widget->property(kPendingRestackProperty);
+            if (pending.isValid()) {
+                m_widget->setProperty(kPendingRestackProperty, QVariant());
+                restackBelow(m_widget, xcb_window_t(pending.toULongLong()));
+            }
+        }
+    }
+
     QWidget *m_widget;
     QPointer<QWindow> m_handle;
-    bool m_reassert = false;
+    bool m_exposed = false;
 };
 
 void apply(QWidget *w)

@@ -227,9 +227,12 @@ private slots:
         QCOMPARE(shown, 0);
 
         QVERIFY(waitUntil([&] { return x11ClientOf(provider().pid()) == pendant && x11WmState(pendant) == 1; }));
-        QVERIFY2(waitUntil([&] { return x11HasAtom(pendant, "_NET_WM_STATE", "_NET_WM_STATE_SKIP_TASKBAR"); }),
-                 "skip-taskbar asked for again once the window is taken on anew");
-        QVERIFY(x11HasAtom(pendant, "_NET_WM_STATE", "_NET_WM_STATE_SKIP_PAGER"));
+        // Each state is its own request to the window manager: both are waited for.
+        QVERIFY2(waitUntil([&] {
+                     return x11HasAtom(pendant, "_NET_WM_STATE", "_NET_WM_STATE_SKIP_TASKBAR") &&
+                            x11HasAtom(pendant, "_NET_WM_STATE", "_NET_WM_STATE_SKIP_PAGER");
+                 }),
+                 "skip-taskbar and skip-pager asked for again once the window is taken on anew");
         QCOMPARE(hex(gethwnd()), hex(pendant));
     }
 

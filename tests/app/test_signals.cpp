@@ -188,14 +188,18 @@ private slots:
         if (QTest::currentTestFailed())
             return;
         QTRY_VERIFY_WITH_TIMEOUT((fetch(), numbers.contains(1)), 10000);
-        QTest::qWait(100); // the announcement of the press, fetched already
+        // An announcement came; whatever was queued meanwhile is fetched, so the queue is empty
+        // when the signal arrives.
+        QTRY_VERIFY_WITH_TIMEOUT(!m_queued.isEmpty(), 5000);
+        fetch();
         m_queued.clear();
 
         endWith(signalNumber);
         if (QTest::currentTestFailed())
             return;
         // Messages 2 and 3 of the key and the final 0 were queued and announced before the end.
-        QTRY_COMPARE_WITH_TIMEOUT(m_queued, QList<uint>{3}, 5000);
+        // (An announcement made before the queue was drained may still come first.)
+        QTRY_VERIFY_WITH_TIMEOUT(!m_queued.isEmpty() && m_queued.last() == 3u, 5000);
         QVERIFY(!client.interface()->isServiceRegistered(kName).value());
         QDBusConnection::disconnectFromBus(connectionName);
         bus.stop();

@@ -35,14 +35,23 @@ if [ -n "${DISPLAY:-}" ]; then
   exit 0
 fi
 
-# No display: a virtual one, a few key presses, and a screenshot.
-for n in $(seq 90 120); do
-  [ -e "/tmp/.X11-unix/X$n" ] || { display=":$n"; break; }
-done
-Xvfb "$display" -screen 0 640x800x24 -nolisten tcp &
+# No display: a virtual one, a few key presses, and a screenshot. The server picks a free
+# display and names it once it takes clients (-displayfd), however long its start takes.
+displayfile="$(mktemp "${TMPDIR:-/tmp}/tarvisk-run-display.XXXXXX")"
+Xvfb -displayfd 3 -screen 0 640x800x24 -nolisten tcp 3>"$displayfile" &
 xvfb=$!
+display=""
+for _ in $(seq 600); do
+  [ -s "$displayfile" ] && { display=":$(head -n1 "$displayfile")"; break; }
+  kill -0 "$xvfb" 2>/dev/null || break
+  sleep 0.05
+done
+rm -f "$displayfile"
+if [ -z "$display" ]; then
+  echo "run.sh: Xvfb did not start; see its messages above" >&2
+  exit 1
+fi
 export DISPLAY="$display"
-for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
 "$build/src/app/tarvisk" 127.0.0.1 5010 127.0.0.1 5009 "$type" &
 pendant=$!
 win=""

@@ -119,6 +119,21 @@ class TestPendantInput : public QObject, protected PendantBusFixture
         return error(method, args);
     }
 
+    // The old pendant hosted beside the provider on the service connection, the pendant
+    // interface published and read by the client, past its first tick; not shown yet.
+    void startHostedOld(HostService &host, std::shared_ptr<ProvController> &controller, frmOldTP *&old)
+    {
+        QVERIFY(host.start());
+        pendant = std::make_unique<PendantBus>(serviceBus);
+        QString e;
+        QVERIFY(pendant->publish(&e));
+        client = std::make_unique<PendantClient>(clientBus, HostService::kServiceName);
+        controller = connectController(QStringLiteral("PendantType=-1"));
+        QVERIFY(controller);
+        old = pendantOf<frmOldTP>(PendantKind::Old);
+        tick(old);
+    }
+
 private slots:
     void initTestCase()
     {
@@ -300,15 +315,11 @@ private slots:
     void hostedPressGivesTheMessagesOfAClick()
     {
         HostService host(serviceBus);
-        QVERIFY(host.start());
-        pendant = std::make_unique<PendantBus>(serviceBus);
-        QString e;
-        QVERIFY(pendant->publish(&e));
-        client = std::make_unique<PendantClient>(clientBus, HostService::kServiceName);
-        auto controller = connectController(QStringLiteral("PendantType=-1"));
-        QVERIFY(controller);
-        auto *old = pendantOf<frmOldTP>(PendantKind::Old);
-        tick(old);
+        std::shared_ptr<ProvController> controller;
+        frmOldTP *old = nullptr;
+        startHostedOld(host, controller, old);
+        if (QTest::currentTestFailed())
+            return;
         drainQueue(*controller);
         const QString hidden = error(QStringLiteral("Press"), {QStringLiteral("TP_KEY_OK")});
         QVERIFY2(hidden.contains(u"hidden") && hidden.contains(u"\"show\""), qPrintable(hidden));
@@ -342,15 +353,11 @@ private slots:
     void cutShortTapAndJogAreInterrupted()
     {
         HostService host(serviceBus);
-        QVERIFY(host.start());
-        pendant = std::make_unique<PendantBus>(serviceBus);
-        QString e;
-        QVERIFY(pendant->publish(&e));
-        client = std::make_unique<PendantClient>(clientBus, HostService::kServiceName);
-        auto controller = connectController(QStringLiteral("PendantType=-1"));
-        QVERIFY(controller);
-        auto *old = pendantOf<frmOldTP>(PendantKind::Old);
-        tick(old);
+        std::shared_ptr<ProvController> controller;
+        frmOldTP *old = nullptr;
+        startHostedOld(host, controller, old);
+        if (QTest::currentTestFailed())
+            return;
         QVERIFY(showHosted(*controller, old));
         drainQueue(*controller);
 
@@ -405,15 +412,11 @@ private slots:
     void scriptedHoldsEndWhenHiddenOrDisabled()
     {
         HostService host(serviceBus);
-        QVERIFY(host.start());
-        pendant = std::make_unique<PendantBus>(serviceBus);
-        QString e;
-        QVERIFY(pendant->publish(&e));
-        client = std::make_unique<PendantClient>(clientBus, HostService::kServiceName);
-        auto controller = connectController(QStringLiteral("PendantType=-1"));
-        QVERIFY(controller);
-        auto *old = pendantOf<frmOldTP>(PendantKind::Old);
-        tick(old);
+        std::shared_ptr<ProvController> controller;
+        frmOldTP *old = nullptr;
+        startHostedOld(host, controller, old);
+        if (QTest::currentTestFailed())
+            return;
         QVERIFY(showHosted(*controller, old));
         drainQueue(*controller);
 

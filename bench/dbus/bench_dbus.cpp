@@ -7,6 +7,7 @@
 // This process is the client; it times blocking calls, and a press up to the message in its
 // hands, through MessageQueued + TakeMessages and through the six-call way.
 //   bench_dbus [iterations] [--python SCRIPT]   (SCRIPT: the same measurements from Python)
+#include "benchstats.h"
 #include "host/messagerecord.h"
 #include "support/privatebus.h"
 
@@ -30,6 +31,8 @@
 using namespace tarvisk;
 using namespace tarvisk::testing;
 
+using namespace tarvisk::bench;
+
 namespace {
 
 const QString kName = QStringLiteral("ZephProv.Halvex.Tarvisk");
@@ -40,31 +43,10 @@ const QString kHandle = QStringLiteral("ZephProv.Halvex.Tarvisk.Handle");
 const QString kBench = QStringLiteral("ZephProv.Halvex.Tarvisk.Bench");
 const QString kFloorName = QStringLiteral("ZephProv.Halvex.Tarvisk.BenchFloor");
 
-qint64 monotonicNs()
-{
-    timespec ts{};
-    clock_gettime(CLOCK_MONOTONIC, &ts);
-    return qint64(ts.tv_sec) * 1000000000 + ts.tv_nsec;
-}
-
 [[noreturn]] void fail(const char *what)
 {
     std::fprintf(stderr, "bench_dbus: %s\n", what);
     std::exit(1);
-}
-
-struct Figures
-{
-    double median = 0;
-    double p99 = 0;
-};
-
-Figures summarise(std::vector<double> us)
-{
-    if (us.empty())
-        fail("no samples");
-    std::sort(us.begin(), us.end());
-    return {us[us.size() / 2], us[std::min(us.size() - 1, size_t(us.size() * 0.99))]};
 }
 
 // Times once() (microseconds) after a warm-up of a tenth as many runs.

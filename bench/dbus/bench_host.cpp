@@ -8,6 +8,7 @@
 //                    it; when the event loop began its next turn; and when the connected
 //                    controller's MessageQueued had been handed to the bus after it
 //   Fill(u count)    queues count key messages (number 1, key 14) on the connected controller
+#include "benchstats.h"
 #include "host/hostobjects.h"
 #include "host/hostservice.h"
 #include "pendant/frmtp.h"
@@ -28,14 +29,9 @@
 
 using namespace tarvisk;
 
-namespace {
+using namespace tarvisk::bench;
 
-qint64 monotonicNs()
-{
-    timespec ts{};
-    clock_gettime(CLOCK_MONOTONIC, &ts);
-    return qint64(ts.tv_sec) * 1000000000 + ts.tv_nsec;
-}
+namespace {
 
 class BenchControl : public QObject
 {

@@ -6,6 +6,7 @@
 // this process is both its script and its controller. Rounds interleave the kinds, so that the
 // load of a shared machine weighs on each alike.
 //   bench_pendant_press [rounds]
+#include "benchstats.h"
 #include "link/linkwire.h"
 #include "support/privatebus.h"
 
@@ -28,35 +29,18 @@
 using namespace tarvisk;
 using namespace tarvisk::testing;
 
+using namespace tarvisk::bench;
+
 namespace {
 
 const QString kPath = QStringLiteral("/ZephProv/Halvex/Tarvisk/Pendant");
 const QString kInterface = QStringLiteral("ZephProv.Halvex.Tarvisk.Pendant");
 const QString kName = QStringLiteral("ZephProv.Halvex.Tarvisk.Pendant.bench");
 
-qint64 monotonicNs()
-{
-    timespec ts{};
-    clock_gettime(CLOCK_MONOTONIC, &ts);
-    return qint64(ts.tv_sec) * 1000000000 + ts.tv_nsec;
-}
-
 [[noreturn]] void fail(const char *what)
 {
     std::fprintf(stderr, "bench_pendant_press: %s\n", what);
     std::exit(1);
-}
-
-struct Figures
-{
-    double median = 0;
-    double p99 = 0;
-};
-
-Figures summarise(std::vector<double> us)
-{
-    std::sort(us.begin(), us.end());
-    return {us[us.size() / 2], us[std::min(us.size() - 1, size_t(us.size() * 0.99))]};
 }
 
 // The bitmap of the next key state that is no heartbeat; false after a second.
